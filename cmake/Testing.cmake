@@ -1,0 +1,33 @@
+# GoogleTest from the distribution's sources, built with the project's
+# compiler (also the MinGW one), and Windows test runs under wine64.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+include(GoogleTest)
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  # Every Windows test program runs through this wrapper: a private Wine
+  # prefix in the build tree, no Wine debug chatter.
+  set(ZUN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                  WORLD_READ WORLD_EXECUTE @ONLY)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+
+  # One wineserver for the whole run: each test process then starts in a
+  # fraction of a second instead of seconds.
+  add_test(NAME wine.start COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh --start-server)
+  add_test(NAME wine.stop COMMAND ${CMAKE_BINARY_DIR}/wine-run.sh --stop-server)
+  set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 120)
+  set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+  set(ZUN_TEST_FIXTURES wine)
+endif()
+
+# Adds a GoogleTest program's tests, one CTest test each.
+function(zun_discover_tests target)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES FIXTURES_REQUIRED "${ZUN_TEST_FIXTURES}" TIMEOUT 120)
+endfunction()

@@ -1,0 +1,56 @@
+// The engine's one way in.
+#include <cinttypes>
+#include <new>
+
+#include "base/trace.h"
+#include "gateway/engine_module_info.h"
+#include "gateway/map_result.h"
+
+namespace zun {
+namespace {
+
+constexpr size_t kPublisherIdSize = 50;
+
+Status ServeCall(GatewayRecord& record) {
+    // This build serves no call type yet: purchases and the update check
+    // arrive with the network and wizard parts of the engine.
+    ZUN_TRACE("ZUN_E: EntryPoint(): call type %u is not served", record.callType);
+    return ZUN_E_INVALID_REQUEST;
+}
+
+}  // namespace
+}  // namespace zun
+
+extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
+    using namespace zun;
+    GatewayRecord* _iFace = iFace;
+    if (_iFace == nullptr || _iFace->size != sizeof(GatewayRecord)) return ZUN_E_INVALID_REQUEST;
+
+    RefreshEngineModuleInfo();
+
+    // The publisher identifier of this call. The record gets the caller's
+    // own pointer back before returning, so it never points at this buffer
+    // once the call is over.
+    char publisherID[kPublisherIdSize] = {};
+    char* const callerPublisherID = _iFace->publisherID;
+    _iFace->updateFilePath[0] = '\0';
+    if (_iFace->publisherID == nullptr || _iFace->callType == ZUN_CALL_PURCHASE ||
+        _iFace->callType == ZUN_CALL_PURCHASE_CFU) {
+        _iFace->publisherID = publisherID;
+    }
+    ZUN_TRACE("ZUN: CZunNV::CoStoreGateway(): &_iFace=0x%" PRIxPTR ", &iFace=0x%" PRIxPTR
+              ", iFace->publisherID=0x%" PRIxPTR,
+              reinterpret_cast<uintptr_t>(&_iFace), reinterpret_cast<uintptr_t>(&iFace),
+              reinterpret_cast<uintptr_t>(publisherID));
+
+    Status status;
+    try {
+        status = ServeCall(*_iFace);
+    } catch (const std::bad_alloc&) {
+        // Nothing may unwind into the caller; the standard library's
+        // allocation failures are the only exceptions the engine can meet.
+        status = ZUN_E_OUT_OF_MEMORY;
+    }
+    _iFace->publisherID = callerPublisherID;
+    return MapResult(status);
+}

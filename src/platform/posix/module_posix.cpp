@@ -1,0 +1,90 @@
+#include "platform/module.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "base/bounded_text.h"
+
+namespace zun::platform {
+namespace {
+
+// The module's version mark, a what-string written into the file at build
+// time. ReadFileVersion finds it in any module file, as a version resource is
+// found in a Windows module, so a client can read the version of an engine
+// file without loading it.
+constexpr char kVersionMarkPrefix[] = "@(#)ZunServer ";
+[[gnu::used]] const char kVersionMark[] = "@(#)ZunServer " ZUN_VERSION_TEXT;
+
+// Parses "a.b.c.d" (each number 0..65535) at the start of `text`.
+bool ParseVersion(std::string_view text, FileVersion* version) {
+    uint16_t* parts[] = {&version->major, &version->minor, &version->build, &version->revision};
+    size_t at = 0;
+    for (size_t part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (at >= text.size() || text[at] != '.') return false;
+            ++at;
+        }
+        unsigned long value = 0;
+        const size_t start = at;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - start < 6) {
+            value = value * 10 + static_cast<unsigned long>(text[at] - '0');
+            ++at;
+        }
+        if (at == start || value > 0xFFFF) return false;
+        *parts[part] = static_cast<uint16_t>(value);
+    }
+    return true;
+}
+
+FileVersion FindVersionMark(std::string_view file) {
+    const std::string_view prefix(kVersionMarkPrefix);
+    for (size_t at = file.find(prefix); at != std::string_view::npos; at = file.find(prefix, at + 1)) {
+        FileVersion version;
+        if (ParseVersion(file.substr(at + prefix.size()), &version)) return version;
+    }
+    return {};
+}
+
+}  // namespace
+
+Status GetEngineModulePath(char* buffer, size_t size) {
+    Dl_info info{};
+    const char* name = nullptr;
+    if (dladdr(reinterpret_cast<void*>(&GetEngineModulePath), &info) != 0 && info.dli_fname != nullptr &&
+        info.dli_fname[0] != '\0') {
+        name = info.dli_fname;
+    } else {
+        name = "/proc/self/exe";
+    }
+    char resolved[PATH_MAX];
+    if (realpath(name, resolved) != nullptr) return CopyText(buffer, size, resolved);
+    return CopyText(buffer, size, name);
+}
+
+FileVersion ReadFileVersion(const char* path) {
+    if (path == nullptr) return {};
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    FileVersion version;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        const size_t length = static_cast<size_t>(info.st_size);
+        void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            version = FindVersionMark({static_cast<const char*>(mapped), length});
+            munmap(mapped, length);
+        }
+    }
+    close(fd);
+    return version;
+}
+
+}  // namespace zun::platform

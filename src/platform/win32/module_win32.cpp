@@ -1,0 +1,42 @@
+#include "platform/module.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/module_file_name.h"
+
+namespace zun::platform {
+
+Status GetEngineModulePath(char* buffer, size_t size) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&GetEngineModulePath), &module)) {
+        if (buffer != nullptr && size != 0) buffer[0] = '\0';
+        return GetLastError();
+    }
+    return ModuleFileName(module, buffer, size);
+}
+
+FileVersion ReadFileVersion(const char* path) {
+    FileVersion version;
+    if (path == nullptr) return version;
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    if (size == 0) return version;
+    std::vector<unsigned char> data(size);
+    if (!GetFileVersionInfoA(path, 0, size, data.data())) return version;
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &infoSize) || info == nullptr ||
+        infoSize < sizeof(VS_FIXEDFILEINFO)) {
+        return version;
+    }
+    version.major = HIWORD(info->dwFileVersionMS);
+    version.minor = LOWORD(info->dwFileVersionMS);
+    version.build = HIWORD(info->dwFileVersionLS);
+    version.revision = LOWORD(info->dwFileVersionLS);
+    return version;
+}
+
+}  // namespace zun::platform

@@ -1,0 +1,61 @@
+// Builds CartState blobs for tests: binary form with a correct checksum, and
+// the base64 text form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zun::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+inline void PutLittleEndian(Bytes& bytes, uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+inline void PutField(Bytes& bytes, const std::string& text) {
+    PutLittleEndian(bytes, static_cast<uint32_t>(text.size()), 2);
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    if (text.size() % 2) bytes.push_back(0);
+}
+
+// The XOR of bytes 12.. read as little-endian words, the last one zero-filled.
+inline uint32_t ChecksumOf(const Bytes& blob) {
+    uint32_t sum = 0;
+    for (size_t i = 12; i < blob.size(); ++i) sum ^= uint32_t{blob[i]} << (8 * ((i - 12) % 4));
+    return sum;
+}
+
+inline Bytes MakeBlob(const std::vector<std::pair<std::string, std::string>>& entries) {
+    Bytes blob(12, 0);
+    for (const auto& [key, value] : entries) {
+        PutField(blob, key);
+        PutField(blob, value);
+    }
+    const uint32_t total = static_cast<uint32_t>(blob.size());
+    const uint32_t checksum = ChecksumOf(blob);
+    for (int i = 0; i < 4; ++i) blob[i] = static_cast<uint8_t>(total >> (8 * i));
+    blob[4] = static_cast<uint8_t>(entries.size());
+    blob[5] = static_cast<uint8_t>(entries.size() >> 8);
+    blob[6] = 0xAE;
+    for (int i = 0; i < 4; ++i) blob[8 + i] = static_cast<uint8_t>(checksum >> (8 * i));
+    return blob;
+}
+
+inline std::string EncodeBase64(const Bytes& bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const uint32_t group = (uint32_t{bytes[i]} << 16) | (i + 1 < bytes.size() ? uint32_t{bytes[i + 1]} << 8 : 0) |
+                               (i + 2 < bytes.size() ? uint32_t{bytes[i + 2]} : 0);
+        text += kAlphabet[(group >> 18) & 63];
+        text += kAlphabet[(group >> 12) & 63];
+        text += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
+        text += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
+    }
+    return text;
+}
+
+}  // namespace zun::testing
