@@ -12,7 +12,10 @@
 
 #include "base/status.h"
 
-#if defined(__GNUC__)
+// MinGW's printf family follows C99 (gnu_printf); clang knows only "printf".
+#if defined(__clang__)
+#define ZUN_PRINTF_FORMAT(format_index, first_arg) __attribute__((format(printf, format_index, first_arg)))
+#elif defined(__GNUC__)
 #define ZUN_PRINTF_FORMAT(format_index, first_arg) \
     __attribute__((format(gnu_printf, format_index, first_arg)))
 #else
