@@ -42,14 +42,15 @@ add_custom_command(OUTPUT ${gen}/dlldata.c
 
 # The proxy part's entry points are named Prx... so that the module's own
 # exports can call them; the proxy factory's class id is the interface id.
-add_library(zun_com_interface OBJECT
-  ${gen}/ZunServer.h ${gen}/ZunServer_i.c ${gen}/ZunServer_p.c ${gen}/dlldata.c)
+add_library(zun_com_interface OBJECT ${gen}/ZunServer.h ${gen}/ZunServer_p.c ${gen}/dlldata.c)
 target_include_directories(zun_com_interface PUBLIC ${gen})
 target_compile_definitions(zun_com_interface PRIVATE ENTRY_PREFIX=Prx REGISTER_PROXY_DLL PROXY_DELEGATION)
 # mingw declares the IUnknown proxy helpers for C++ only.
 target_compile_options(zun_com_interface PRIVATE
   -include ${CMAKE_CURRENT_SOURCE_DIR}/proxy_declarations.h)
-list(APPEND ZUN_MODULE_SOURCES $<TARGET_OBJECTS:zun_com_interface>)
+# The GUIDs on their own, for the module and for COM clients such as the tests.
+add_library(zun_com_guids OBJECT ${gen}/ZunServer_i.c)
+list(APPEND ZUN_MODULE_SOURCES $<TARGET_OBJECTS:zun_com_interface> $<TARGET_OBJECTS:zun_com_guids>)
 list(APPEND ZUN_SYSTEM_LIBRARIES ole32 oleaut32 rpcrt4 uuid)
 
 if(ZUN_WINE_STDOLE2_DIR)

@@ -73,10 +73,15 @@ HRESULT ComModule::UnregisterServer() {
     TLIBATTR* attributes = nullptr;
     hr = library->GetLibAttr(&attributes);
     if (SUCCEEDED(hr)) {
-        hr = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
-                               attributes->lcid, attributes->syskind);
-        // A type library that is not registered any more is what was asked for.
-        if (hr == TYPE_E_REGISTRYACCESS) hr = S_OK;
+        // A type library that is not registered (any more) is what was asked
+        // for; systems differ in the error they give for it.
+        BSTR registeredPath = nullptr;
+        if (SUCCEEDED(QueryPathOfRegTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                                            attributes->lcid, &registeredPath))) {
+            SysFreeString(registeredPath);
+            hr = UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                                   attributes->lcid, attributes->syskind);
+        }
         library->ReleaseTLibAttr(attributes);
     }
     library->Release();
