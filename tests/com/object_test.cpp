@@ -203,11 +203,17 @@ TEST(ComModule, StaysLoadedWhileAnObjectAFactoryALockOrAProxyFactoryIsAlive) {
     factory.Reset();
     EXPECT_EQ(server.CanUnloadNow(), S_OK);
 
-    // The proxy part's factory runs code of this module as well.
+    // Proxies run code of this module as well, also once their factory is gone.
     ComRef<IPSFactoryBuffer> proxyFactory;
     ASSERT_EQ(server.GetClassObject(IID_IZunNV, IID_IPSFactoryBuffer, proxyFactory.OutVoid()), S_OK);
     EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "proxy factory alive";
+    ComRef<IRpcProxyBuffer> proxy;
+    ComRef<IZunNV> proxied;
+    ASSERT_EQ(proxyFactory->CreateProxy(nullptr, IID_IZunNV, proxy.Out(), proxied.OutVoid()), S_OK);
     proxyFactory.Reset();
+    proxied.Reset();
+    EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "proxy alive";
+    proxy.Reset();
     EXPECT_EQ(server.CanUnloadNow(), S_OK);
 
     ComRef<IUnknown> unknown;

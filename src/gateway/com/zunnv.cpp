@@ -7,6 +7,7 @@
 #include "base/trace.h"
 #include "gateway/com/com_module.h"
 #include "gateway/com/module_lock.h"
+#include "gateway/com/stub_guard.h"
 
 namespace zun::com {
 namespace {
@@ -102,12 +103,21 @@ HRESULT ZunNV::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* para
 
 HRESULT ZunNV::CoStoreGateway(unsigned char* iFace) {
     ZUN_TRACE("ZUN: Prolog CZunNV::CoStoreGateway()");
-    // The engine's windows and the browser control need COM on this thread.
-    // A successful initialisation (S_OK, or S_FALSE when the thread already
-    // had it) is balanced, so the caller's own count is the same afterwards.
-    const HRESULT initialised = CoInitialize(nullptr);
-    const ZunStatus status = EntryPoint(reinterpret_cast<GatewayRecord*>(iFace));
-    if (SUCCEEDED(initialised)) CoUninitialize();
+    ZunStatus status;
+    if (TakeCallFromAnotherApartment()) {
+        // Only the record's first byte was marshaled; reading it as a record
+        // would run past what arrived.
+        ZUN_TRACE("ZUN_E: CZunNV::CoStoreGateway(): called from another apartment: no record came along");
+        status = ZUN_E_INVALID_REQUEST;
+    } else {
+        // The engine's windows and the browser control need COM on this
+        // thread. A successful initialisation (S_OK, or S_FALSE when the
+        // thread already had it) is balanced, so the caller's own count is
+        // the same afterwards.
+        const HRESULT initialised = CoInitialize(nullptr);
+        status = EntryPoint(reinterpret_cast<GatewayRecord*>(iFace));
+        if (SUCCEEDED(initialised)) CoUninitialize();
+    }
     ZUN_TRACE("ZUN: Epilog CZunNV::CoStoreGateway()");
     return static_cast<HRESULT>(status);
 }

@@ -4,6 +4,7 @@
 
 #include "base/trace.h"
 #include "gateway/com/com_module.h"
+#include "gateway/com/stub_guard.h"
 
 extern "C" {
 BOOL WINAPI PrxDllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
@@ -23,7 +24,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 }
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** object) {
-    if (PrxDllGetClassObject(clsid, riid, object) == S_OK) return S_OK;
+    if (object == nullptr) return E_POINTER;
+    IPSFactoryBuffer* proxyStubFactory = nullptr;
+    if (PrxDllGetClassObject(clsid, IID_IPSFactoryBuffer, reinterpret_cast<void**>(&proxyStubFactory)) == S_OK) {
+        return zun::com::GuardProxyStubFactory(proxyStubFactory, riid, object);
+    }
     return TheComModule().GetClassObject(clsid, riid, object);
 }
 
