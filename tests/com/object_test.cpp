@@ -30,8 +30,7 @@ HRESULT InvokeCoStoreGateway(IDispatch* dispatch, unsigned char* iFace) {
     DISPPARAMS params = {&argument, nullptr, 1, 0};
     EXCEPINFO exception = {};
     UINT argumentError = 0;
-    const HRESULT hr =
-        dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, &exception, &argumentError);
+    const HRESULT hr = dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, &exception, &argumentError);
     if (hr != DISP_E_EXCEPTION) return hr;
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);
@@ -89,8 +88,7 @@ TEST(ComObject, DispatchReachesCoStoreGatewayLikeADirectCall) {
     // the update path.
     GatewayRecord direct = UnservedRecord(), dispatched = UnservedRecord();
     EXPECT_EQ(static_cast<ZunStatus>(zunNV->CoStoreGateway(AsBytes(direct))), ZUN_E_INVALID_REQUEST);
-    EXPECT_EQ(static_cast<ZunStatus>(InvokeCoStoreGateway(zunNV.Get(), AsBytes(dispatched))),
-              ZUN_E_INVALID_REQUEST);
+    EXPECT_EQ(static_cast<ZunStatus>(InvokeCoStoreGateway(zunNV.Get(), AsBytes(dispatched))), ZUN_E_INVALID_REQUEST);
     EXPECT_STREQ(direct.updateFilePath, "");
     EXPECT_STREQ(dispatched.updateFilePath, "");
 
@@ -99,8 +97,7 @@ TEST(ComObject, DispatchReachesCoStoreGatewayLikeADirectCall) {
     dispatched = UnservedRecord();
     direct.size = dispatched.size = 392 + 1;
     EXPECT_EQ(static_cast<ZunStatus>(zunNV->CoStoreGateway(AsBytes(direct))), ZUN_E_INVALID_REQUEST);
-    EXPECT_EQ(static_cast<ZunStatus>(InvokeCoStoreGateway(zunNV.Get(), AsBytes(dispatched))),
-              ZUN_E_INVALID_REQUEST);
+    EXPECT_EQ(static_cast<ZunStatus>(InvokeCoStoreGateway(zunNV.Get(), AsBytes(dispatched))), ZUN_E_INVALID_REQUEST);
     EXPECT_STREQ(direct.updateFilePath, "stale");
     EXPECT_STREQ(dispatched.updateFilePath, "stale");
 }
@@ -117,9 +114,9 @@ TEST(ComObject, ACallLeavesTheCallersComInitialisationAsItWas) {
         // CoUninitialize, however many calls were made in it.
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
         IZunNV* zunNV = nullptr;
-        ASSERT_EQ(CoCreateInstance(CLSID_ZunNV, nullptr, CLSCTX_INPROC_SERVER, IID_IZunNV,
-                                   reinterpret_cast<void**>(&zunNV)),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(CLSID_ZunNV, nullptr, CLSCTX_INPROC_SERVER, IID_IZunNV, reinterpret_cast<void**>(&zunNV)),
+            S_OK);
         for (int call = 0; call < 3; ++call) {
             GatewayRecord record = UnservedRecord();
             EXPECT_EQ(static_cast<ZunStatus>(zunNV->CoStoreGateway(AsBytes(record))), ZUN_E_INVALID_REQUEST);
@@ -173,8 +170,7 @@ TEST(ComObject, AMultithreadedApartmentCallsThroughTheModulesProxy) {
         // record: the call is refused and the caller's record stays as it was.
         GatewayRecord record = UnservedRecord();
         EXPECT_EQ(static_cast<ZunStatus>(zunNV->CoStoreGateway(AsBytes(record))), ZUN_E_INVALID_REQUEST);
-        EXPECT_EQ(static_cast<ZunStatus>(InvokeCoStoreGateway(zunNV.Get(), AsBytes(record))),
-                  ZUN_E_INVALID_REQUEST);
+        EXPECT_EQ(static_cast<ZunStatus>(InvokeCoStoreGateway(zunNV.Get(), AsBytes(record))), ZUN_E_INVALID_REQUEST);
         EXPECT_STREQ(record.updateFilePath, "stale");
     }).join();
 }
@@ -188,8 +184,7 @@ TEST(ComModule, StaysLoadedWhileAnObjectAFactoryALockOrAProxyFactoryIsAlive) {
     ASSERT_EQ(server.GetClassObject(CLSID_ZunNV, IID_IClassFactory, factory.OutVoid()), S_OK);
     EXPECT_EQ(server.CanUnloadNow(), S_FALSE);
     ComRef<IUnknown> aggregated;
-    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory.Get()), IID_IUnknown,
-                                      aggregated.OutVoid()),
+    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory.Get()), IID_IUnknown, aggregated.OutVoid()),
               CLASS_E_NOAGGREGATION);
     ComRef<IZunNV> zunNV;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IZunNV, zunNV.OutVoid()), S_OK);

@@ -47,8 +47,7 @@ DWORD RunRegsvr32(bool unregister) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         return GetLastError();
     }
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -69,7 +68,7 @@ const std::string kClassKey = "CLSID\\" + kClsid;
 // type library and proxy registration.
 std::vector<std::string> ServerKeys() {
     return {"AppID\\" + kAppIdText, "AppID\\ZunServer.DLL", "ZunServer.ZunNV.1", "ZunServer.ZunNV", kClassKey,
-            "TypeLib\\" + kLibid, "Interface\\" + kIid, "CLSID\\" + kIid};
+            "TypeLib\\" + kLibid,   "Interface\\" + kIid,   "CLSID\\" + kIid};
 }
 
 void ExpectServerRegistered(const std::string& modulePath) {

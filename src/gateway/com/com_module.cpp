@@ -46,7 +46,8 @@ HRESULT ComModule::LoadTypeLibrary(ITypeLib** library) {
     wchar_t path[MAX_PATH];
     HRESULT hr = ModulePath(path);
     if (SUCCEEDED(hr)) hr = LoadTypeLibEx(path, REGKIND_NONE, library);
-    if (FAILED(hr)) ZUN_TRACE("ZUN_E: ComModule::LoadTypeLibrary(): LoadTypeLibEx(): Failure %u", static_cast<unsigned>(hr));
+    if (FAILED(hr))
+        ZUN_TRACE("ZUN_E: ComModule::LoadTypeLibrary(): LoadTypeLibEx(): Failure %u", static_cast<unsigned>(hr));
     return hr;
 }
 
@@ -60,7 +61,8 @@ HRESULT ComModule::RegisterServer() {
     hr = ModulePath(path);
     if (SUCCEEDED(hr)) hr = RegisterTypeLib(library, path, nullptr);
     library->Release();
-    if (FAILED(hr)) ZUN_TRACE("ZUN_E: ComModule::RegisterServer(): RegisterTypeLib(): Failure %u", static_cast<unsigned>(hr));
+    if (FAILED(hr))
+        ZUN_TRACE("ZUN_E: ComModule::RegisterServer(): RegisterTypeLib(): Failure %u", static_cast<unsigned>(hr));
     return hr;
 }
 
@@ -85,7 +87,8 @@ HRESULT ComModule::UnregisterServer() {
         library->ReleaseTLibAttr(attributes);
     }
     library->Release();
-    if (FAILED(hr)) ZUN_TRACE("ZUN_E: ComModule::UnregisterServer(): UnRegisterTypeLib(): Failure %u", static_cast<unsigned>(hr));
+    if (FAILED(hr))
+        ZUN_TRACE("ZUN_E: ComModule::UnregisterServer(): UnRegisterTypeLib(): Failure %u", static_cast<unsigned>(hr));
     return hr;
 }
 

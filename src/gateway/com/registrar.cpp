@@ -77,8 +77,8 @@ HRESULT Registrar::WriteKey(const RegistryKeyEntry& entry) const {
         }
     }
     HKEY key = nullptr;
-    hr = FromWin32(RegCreateKeyExA(_root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
-                                   nullptr));
+    hr =
+        FromWin32(RegCreateKeyExA(_root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr));
     if (FAILED(hr)) {
         ZUN_TRACE("ZUN_E: Registrar::Register(): RegCreateKeyExA(%s): Failure %u", path, static_cast<unsigned>(hr));
         return hr;
@@ -86,7 +86,8 @@ HRESULT Registrar::WriteKey(const RegistryKeyEntry& entry) const {
     if (entry.defaultValue != nullptr) hr = SetValue(key, nullptr, entry.defaultValue);
     if (SUCCEEDED(hr) && entry.valueName != nullptr) hr = SetValue(key, entry.valueName, entry.valueData);
     RegCloseKey(key);
-    if (FAILED(hr)) ZUN_TRACE("ZUN_E: Registrar::Register(): RegSetValueExA(%s): Failure %u", path, static_cast<unsigned>(hr));
+    if (FAILED(hr))
+        ZUN_TRACE("ZUN_E: Registrar::Register(): RegSetValueExA(%s): Failure %u", path, static_cast<unsigned>(hr));
     return hr;
 }
 
@@ -106,7 +107,8 @@ HRESULT Registrar::Unregister(std::span<const RegistryKeyEntry> table) const {
         if (FAILED(hr)) return hr;
         const LONG error = DeleteKeyTree(_root, path);
         if (error != ERROR_SUCCESS) {
-            ZUN_TRACE("ZUN_E: Registrar::Unregister(): RegDeleteKeyA(%s): Failure %u", path, static_cast<unsigned>(error));
+            ZUN_TRACE("ZUN_E: Registrar::Unregister(): RegDeleteKeyA(%s): Failure %u", path,
+                      static_cast<unsigned>(error));
             return FromWin32(error);
         }
     }

@@ -23,10 +23,9 @@ public:
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
-                                            DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT* argumentError) override;
 
     // IZunNV
     HRESULT STDMETHODCALLTYPE CoStoreGateway(unsigned char* iFace) override;
