@@ -7,7 +7,7 @@
 # standard OLE type library from Wine's Windows folder of the target's
 # architecture.
 find_program(ZUN_WIDL widl REQUIRED)
-find_path(ZUN_WINE_IDL_DIR oaidl.idl REQUIRED NO_CMAKE_FIND_ROOT_PATH
+find_path(ZUN_WINE_IDL_DIR oaidl.idl REQUIRED NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH
   PATHS /usr/include/wine/wine/windows /usr/include/wine/windows)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
