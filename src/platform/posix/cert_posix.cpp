@@ -63,8 +63,9 @@ std::string ValueText(const X509_NAME_ENTRY* entry) {
 
 Status CreateCertificate(const uint8_t* der, size_t size, Certificate* certificate) {
     *certificate = nullptr;
-    if (der == nullptr || EndsEarly(der, size)) return kCryptAsn1EndOfData;
+    if (der == nullptr || size == 0) return kCryptAsn1EndOfData;
     if (der[0] != 0x30) return kCryptAsn1BadTag;
+    if (EndsEarly(der, size)) return kCryptAsn1EndOfData;
     const unsigned char* at = der;
     X509* decoded = d2i_X509(nullptr, &at, static_cast<long>(size));
     if (decoded == nullptr) return kCryptAsn1BadTag;
