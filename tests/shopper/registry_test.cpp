@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "registry_sandbox.h"
@@ -71,6 +72,24 @@ TEST(Registry, SameLengthOverwriteAndBothHivesAreSeparate) {
     EXPECT_TRUE(WriteRegistryString(RegistryRoot::CurrentUser, path.c_str(), "URL", "USER"));
     EXPECT_EQ(ReadRegistryData(RegistryRoot::CurrentUser, path.c_str(), "URL"), Of("USER"));
     EXPECT_EQ(ReadRegistryData(RegistryRoot::LocalMachine, path.c_str(), "URL"), Of("machine"));
+}
+
+TEST(Registry, ReadersNeverSeeHalfAValue) {
+    const std::string path = "Software\\ZunTests\\" + UniqueName("atomic");
+    const Bytes first(6000, 'a');
+    const Bytes second(9000, 'b');
+    PutValue(RegistryRoot::CurrentUser, path, "v", platform::kRegBinary, first);
+    std::thread writer([&] {
+        for (int i = 0; i < 40; ++i) {
+            PutValue(RegistryRoot::CurrentUser, path, "v", platform::kRegBinary, i % 2 ? first : second);
+        }
+    });
+    for (int i = 0; i < 40; ++i) {
+        const Bytes read = ReadRegistryData(RegistryRoot::CurrentUser, path.c_str(), "v");
+        // Empty when the value changed size between the two queries.
+        EXPECT_TRUE(read.empty() || read == first || read == second);
+    }
+    writer.join();
 }
 
 #if !defined(_WIN32)
