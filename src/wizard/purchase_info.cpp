@@ -9,13 +9,8 @@
 namespace zun {
 namespace {
 
-struct SavedField {
-    const char* name;
-    std::string PurchaseInfo::*field;
-};
-
 // The saved names in the order of a first save.
-constexpr SavedField kSavedFields[] = {
+constexpr PurchaseInfoField kSavedNames[] = {
     {"firstName", &PurchaseInfo::firstName},       {"lastName", &PurchaseInfo::lastName},
     {"company", &PurchaseInfo::company},           {"email", &PurchaseInfo::email},
     {"phone", &PurchaseInfo::phone},               {"billAddress1", &PurchaseInfo::billAddress1},
@@ -61,7 +56,7 @@ void LoadPurchaseInfo() {
         ZUN_TRACE("ZUN_E: LoadPurchaseInfo(): NamedValueStore::Load(): Failure %u", status);
     }
     PurchaseInfo& info = ThePurchaseInfo();
-    for (const SavedField& saved : kSavedFields) info.*saved.field = store.Get(saved.name);
+    for (const PurchaseInfoField& saved : kSavedNames) info.*saved.field = store.Get(saved.name);
     ZUN_TRACE("ZUN: Epilog LoadPurchaseInfo()");
 }
 
@@ -70,7 +65,7 @@ void SavePurchaseInfo() {
     NamedValueStore& store = ThePurchaseInfoStore();
     for (const char* name : kRemovedNames) store.Remove(name);
     PurchaseInfo& info = ThePurchaseInfo();
-    for (const SavedField& saved : kSavedFields) {
+    for (const PurchaseInfoField& saved : kSavedNames) {
         if (const Status status = store.Set(saved.name, info.*saved.field); status != 0) {
             ZUN_TRACE("ZUN_E: SavePurchaseInfo(): NamedValueStore::Set(%s): Failure %u", saved.name, status);
         }

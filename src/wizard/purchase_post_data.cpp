@@ -70,12 +70,7 @@ void AppendAffiliatePair(PostDataBuffer& body, const char* pairKey, const char* 
 
 bool BeginsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-struct ShopperField {
-    const char* key;
-    std::string PurchaseInfo::*field;
-};
-
-constexpr ShopperField kShopperFields[] = {
+constexpr PurchaseInfoField kShopperPostKeys[] = {
     {"_shopper.billingfirstname", &PurchaseInfo::firstName},
     {"_shopper.billinglastname", &PurchaseInfo::lastName},
     {"_shopper.billingaddress1", &PurchaseInfo::billAddress1},
@@ -174,7 +169,9 @@ void AppendCartStateEntries(PostDataBuffer& body, const uint8_t* blob) {
 void AppendShopperData(const GatewayRecord& record, PostDataBuffer& body) {
     LoadPurchaseInfo();
     const PurchaseInfo& info = ThePurchaseInfo();
-    for (const ShopperField& shopper : kShopperFields) AppendPostField(body, shopper.key, (info.*shopper.field).c_str());
+    for (const PurchaseInfoField& shopper : kShopperPostKeys) {
+        AppendPostField(body, shopper.name, (info.*shopper.field).c_str());
+    }
 
     if (IsEmpty(record.publisherID)) return;
     char sku[kSkuSize] = {};

@@ -6,12 +6,7 @@
 namespace zun {
 namespace {
 
-struct ShopperKey {
-    const char* key;
-    std::string PurchaseInfo::*field;
-};
-
-constexpr ShopperKey kShopperKeys[] = {
+constexpr PurchaseInfoField kShopperKeys[] = {
     {"_Shopper.BillingFirstName", &PurchaseInfo::firstName},
     {"_Shopper.BillingLastName", &PurchaseInfo::lastName},
     {"_Shopper.BillingAddress1", &PurchaseInfo::billAddress1},
@@ -43,9 +38,9 @@ constexpr uint16_t kShopperValueSize = 256;
 void SaveShopperInfo(CartState& cs) {
     ZUN_TRACE("ZUN: Prolog WizardController::SaveShopperInfo()");
     PurchaseInfo& info = ThePurchaseInfo();
-    for (const ShopperKey& shopper : kShopperKeys) {
+    for (const PurchaseInfoField& shopper : kShopperKeys) {
         char value[kShopperValueSize] = {};
-        cs.GetValue(shopper.key, value, sizeof value);  // a missing key leaves empty text
+        cs.GetValue(shopper.name, value, sizeof value);  // a missing key leaves empty text
         info.*shopper.field = std::string(TextInBuffer(value, sizeof value - 1));
     }
     info.emailRetype = info.email;
