@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -63,9 +64,9 @@ TEST(CertificateManager, TextsThatHoldNoCertificate) {
     EXPECT_EQ(manager.GetHostNameFromCertificate(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
 
     const auto messages = trace.Messages();
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        "ZUN_E: CertificateManager::HookupCertificate(): CertCreateCertificateContext(): Error 2148086018"),
-              messages.end());
+    const std::string failure =
+        "ZUN_E: CertificateManager::HookupCertificate(): CertCreateCertificateContext(): Error 2148086018";
+    EXPECT_NE(std::find(messages.begin(), messages.end(), failure), messages.end());
 }
 
 #if defined(ZUN_HAS_CERTIFICATE_VIEWER)
