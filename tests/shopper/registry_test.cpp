@@ -1,6 +1,10 @@
 // The registry port and ReadRegistryData on each platform's registry.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include <string>
 #include <thread>
 #include <vector>
@@ -93,6 +97,17 @@ TEST(Registry, ReadersNeverSeeHalfAValue) {
 }
 
 #if !defined(_WIN32)
+TEST(Registry, NewHiveFilesAreTheUsersAlone) {
+    const std::string saved = getenv("ZUN_USER_HIVE");
+    const std::string file = saved + "." + UniqueName("new") + "/sub/user.db";
+    setenv("ZUN_USER_HIVE", file.c_str(), 1);
+    EXPECT_TRUE(WriteRegistryString(RegistryRoot::CurrentUser, "Software\\X", "v", "private"));
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u);
+    setenv("ZUN_USER_HIVE", saved.c_str(), 1);
+}
+
 TEST(Registry, HiveThatCannotBeOpenedIsAnError) {
     const std::string saved = getenv("ZUN_USER_HIVE");
     // A folder where the hive file should be, and a file that is no database.

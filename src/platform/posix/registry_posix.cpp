@@ -5,7 +5,9 @@
 // write is one transaction, so a crash or a second process never sees half
 // of it.
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -117,7 +119,12 @@ Status OpenHive(RegistryRoot root, bool create, sqlite3** db) {
     if (file.empty()) return kErrorFileNotFound;
     struct stat info {};
     if (!create && stat(file.c_str(), &info) != 0) return kErrorFileNotFound;
-    if (create) MakeParentFolders(file);
+    if (create) {
+        // The shopper's data is private: a new hive file is the user's alone.
+        MakeParentFolders(file);
+        const int created = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (created >= 0) close(created);
+    }
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     const int result = sqlite3_open_v2(file.c_str(), db, flags, nullptr);
     if (result != SQLITE_OK) {
