@@ -6,31 +6,16 @@
 #include <vector>
 
 #include "base/engine_heap.h"
+#include "store_bytes.h"
 
 namespace zun {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::PutBigEndian;
+using testing::Serialised;
 
 Bytes Content(const NamedValueStore& store) { return Bytes(store.Data(), store.Data() + store.Size()); }
-
-void PutBigEndian(Bytes& bytes, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-// A serialised store with the right checksum.
-Bytes Serialised(const std::vector<std::pair<std::string, std::string>>& entries) {
-    Bytes bytes(4, 0);
-    for (const auto& [name, value] : entries) {
-        PutBigEndian(bytes, static_cast<uint32_t>(name.size()));
-        bytes.insert(bytes.end(), name.begin(), name.end());
-        PutBigEndian(bytes, static_cast<uint32_t>(value.size()));
-        bytes.insert(bytes.end(), value.begin(), value.end());
-    }
-    const uint32_t sum = NamedValueStore::ByteSum(bytes.data() + 4, bytes.size() - 4);
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(sum >> (8 * i));
-    return bytes;
-}
 
 void Set(NamedValueStore& store, const char* name, std::string value) { EXPECT_EQ(store.Set(name, value), 0u); }
 

@@ -9,49 +9,16 @@
 #include "blob_text.h"
 #include "shopper_fixture.h"
 #include "state/cartstate.h"
+#include "store_bytes.h"
 
 namespace zun {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::Entries;
+using testing::Serialised;
 using testing::ShopperTest;
-
-// The entries of a serialised store, in order.
-std::vector<std::pair<std::string, std::string>> Entries(const Bytes& bytes) {
-    std::vector<std::pair<std::string, std::string>> entries;
-    auto length = [&](size_t at) {
-        return (uint32_t{bytes[at]} << 24) | (uint32_t{bytes[at + 1]} << 16) | (uint32_t{bytes[at + 2]} << 8) |
-               bytes[at + 3];
-    };
-    for (size_t at = 4; at + 8 <= bytes.size();) {
-        const uint32_t n = length(at);
-        std::string name(bytes.begin() + at + 4, bytes.begin() + at + 4 + n);
-        const uint32_t v = length(at + 4 + n);
-        std::string value(bytes.begin() + at + 8 + n, bytes.begin() + at + 8 + n + v);
-        entries.emplace_back(name, value);
-        at += 8 + n + v;
-    }
-    return entries;
-}
-
-Bytes WithChecksum(Bytes bytes) {
-    const uint32_t sum = NamedValueStore::ByteSum(bytes.data() + 4, bytes.size() - 4);
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(sum >> (8 * i));
-    return bytes;
-}
-
-Bytes Store(const std::vector<std::pair<std::string, std::string>>& entries) {
-    Bytes bytes(4, 0);
-    for (const auto& [name, value] : entries) {
-        for (const std::string* text : {&name, &value}) {
-            const auto n = static_cast<uint32_t>(text->size());
-            bytes.insert(bytes.end(), {static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16),
-                                       static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
-            bytes.insert(bytes.end(), text->begin(), text->end());
-        }
-    }
-    return WithChecksum(bytes);
-}
+using testing::WithChecksum;
 
 const char* const kSavedNames[] = {"firstName",     "lastName",     "company",      "email",        "phone",
                                    "billAddress1",  "billAddress2", "billCity",     "billState",    "billZip",
@@ -83,7 +50,7 @@ TEST_F(ShopperTest, FirstSaveWritesTheTwentyNamesInOrderAndLoadsBack) {
 }
 
 TEST_F(ShopperTest, SaveDropsOldNamesAndRewritesEmailAfterTheOthers) {
-    PutSavedStore(Store({{"EMAIL", "old@x.no"}, {"email", "a@x.no"}, {"cCardNumber", "4111"}, {"custom", "kept"},
+    PutSavedStore(Serialised({{"EMAIL", "old@x.no"}, {"email", "a@x.no"}, {"cCardNumber", "4111"}, {"custom", "kept"},
                          {"firstName", "Ann"}}));
     PurchaseInfo& info = ThePurchaseInfo();
     EXPECT_EQ(info.email, "old@x.no");  // the first entry matching "email"
@@ -108,18 +75,18 @@ TEST_F(ShopperTest, SaveDropsOldNamesAndRewritesEmailAfterTheOthers) {
 }
 
 TEST_F(ShopperTest, LoadAcceptsZeroChecksumAndIgnoresWrongOrUnsoundData) {
-    Bytes unchecked = Store({{"firstName", "Zed"}});
+    Bytes unchecked = Serialised({{"firstName", "Zed"}});
     unchecked[0] = unchecked[1] = unchecked[2] = unchecked[3] = 0;
     PutSavedStore(unchecked);
     EXPECT_EQ(ThePurchaseInfo().firstName, "Zed");
 
-    Bytes wrong = Store({{"firstName", "Eve"}, {"lastName", "Lee"}});
+    Bytes wrong = Serialised({{"firstName", "Eve"}, {"lastName", "Lee"}});
     wrong[0] ^= 0x10;
     PutSavedStore(wrong);
     EXPECT_EQ(ThePurchaseInfo().firstName, "Zed");  // from the store's previous content
     EXPECT_EQ(ThePurchaseInfo().lastName, "");
 
-    Bytes overrun = Store({{"firstName", "Eve"}});
+    Bytes overrun = Serialised({{"firstName", "Eve"}});
     overrun[4] = 0x7F;  // name length far beyond the end
     PutSavedStore(WithChecksum(overrun));
     EXPECT_EQ(ThePurchaseInfo().firstName, "Zed");
