@@ -1,0 +1,42 @@
+// CertificateManager: the store's certificate, handed over as base64 text of
+// its DER encoding. It names the https address of the store host that the
+// wizard opens, and shows in the system's certificate viewer.
+#pragma once
+
+#include <cstddef>
+
+#include "base/status.h"
+#include "platform/cert.h"
+
+namespace zun {
+
+class CertificateManager {
+public:
+    CertificateManager() = default;
+    ~CertificateManager();
+    CertificateManager(const CertificateManager&) = delete;
+    CertificateManager& operator=(const CertificateManager&) = delete;
+
+    bool IsHookedUp() const { return _certificate != nullptr; }
+    // Decodes the text and keeps the certificate. Any certificate held before
+    // is dropped first, also when the new one cannot be created. A text that
+    // breaks off at a character outside the alphabet (a line break too) is
+    // decoded up to there. ZUN_E_INVALID_ARG for a null or empty text; the
+    // system's error number when the bytes are no certificate.
+    Status HookupCertificate(const char* text);
+#if defined(ZUN_HAS_CERTIFICATE_VIEWER)
+    // Shows the certificate modally, owned by `parentWindow` or the desktop.
+    Status DisplayCertificate(void* parentWindow);
+#endif
+    void CleanupCertificate();
+    // "https://" and the first subject value (as a lower-case token split at
+    // commas and blanks) that contains the vendor's domain, cut to size - 1
+    // characters. ZUN_E_NOT_FOUND, with the buffer all zeros, when there is
+    // none.
+    Status GetHostNameFromCertificate(char* buffer, size_t size);
+
+private:
+    platform::Certificate _certificate = nullptr;
+};
+
+}  // namespace zun

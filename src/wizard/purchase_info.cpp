@@ -1,0 +1,85 @@
+#include "wizard/purchase_info.h"
+
+#include <vector>
+
+#include "base/trace.h"
+#include "platform/registry.h"
+#include "wizard/registry_data.h"
+
+namespace zun {
+namespace {
+
+// The saved names in the order of a first save.
+constexpr PurchaseInfoField kSavedNames[] = {
+    {"firstName", &PurchaseInfo::firstName},       {"lastName", &PurchaseInfo::lastName},
+    {"company", &PurchaseInfo::company},           {"email", &PurchaseInfo::email},
+    {"phone", &PurchaseInfo::phone},               {"billAddress1", &PurchaseInfo::billAddress1},
+    {"billAddress2", &PurchaseInfo::billAddress2}, {"billCity", &PurchaseInfo::billCity},
+    {"billState", &PurchaseInfo::billState},       {"billZip", &PurchaseInfo::billZip},
+    {"billCountry", &PurchaseInfo::billCountry},   {"shipfirstName", &PurchaseInfo::shipfirstName},
+    {"shiplastName", &PurchaseInfo::shiplastName}, {"shipCompany", &PurchaseInfo::shipCompany},
+    {"shipAddress1", &PurchaseInfo::shipAddress1}, {"shipAddress2", &PurchaseInfo::shipAddress2},
+    {"shipCity", &PurchaseInfo::shipCity},         {"shipState", &PurchaseInfo::shipState},
+    {"shipZip", &PurchaseInfo::shipZip},           {"shipCountry", &PurchaseInfo::shipCountry},
+};
+
+// Names that older data may hold and a save drops.
+constexpr const char* kRemovedNames[] = {
+    "pubID",    "SAID",        "Certificate", "special",  "shippingID", "QUOTEID",
+    "skuList",  "contactMe",   "sendMe",      "cCardNumber", "cCardMonth", "cCardYear",
+    "cCardCVV", "Coupon",      "SKUIDCAmtList", "WebStoreURL", "EMAIL",
+};
+
+}  // namespace
+
+PurchaseInfo& ThePurchaseInfo() {
+    static PurchaseInfo info;
+    return info;
+}
+
+NamedValueStore& ThePurchaseInfoStore() {
+    static NamedValueStore store;
+    return store;
+}
+
+void LoadPurchaseInfo() {
+    ZUN_TRACE("ZUN: Prolog LoadPurchaseInfo()");
+    const std::vector<uint8_t> data =
+        ReadRegistryData(platform::RegistryRoot::CurrentUser, kPurchaseInfoKey, kPurchaseInfoValue);
+    if (data.empty()) {
+        ZUN_TRACE("ZUN: Epilog LoadPurchaseInfo()");
+        return;
+    }
+    NamedValueStore& store = ThePurchaseInfoStore();
+    if (const Status status = store.Load(data.data(), data.size()); status != 0) {
+        // The store keeps what it held: the fields come from that.
+        ZUN_TRACE("ZUN_E: LoadPurchaseInfo(): NamedValueStore::Load(): Failure %u", status);
+    }
+    PurchaseInfo& info = ThePurchaseInfo();
+    for (const PurchaseInfoField& saved : kSavedNames) info.*saved.field = store.Get(saved.name);
+    ZUN_TRACE("ZUN: Epilog LoadPurchaseInfo()");
+}
+
+void SavePurchaseInfo() {
+    ZUN_TRACE("ZUN: Prolog SavePurchaseInfo()");
+    NamedValueStore& store = ThePurchaseInfoStore();
+    for (const char* name : kRemovedNames) store.Remove(name);
+    PurchaseInfo& info = ThePurchaseInfo();
+    for (const PurchaseInfoField& saved : kSavedNames) {
+        if (const Status status = store.Set(saved.name, info.*saved.field); status != 0) {
+            ZUN_TRACE("ZUN_E: SavePurchaseInfo(): NamedValueStore::Set(%s): Failure %u", saved.name, status);
+        }
+    }
+    store.StoreChecksum();
+
+    platform::RegistryKey key = nullptr;
+    Status status = platform::RegistryCreateKey(platform::RegistryRoot::CurrentUser, kPurchaseInfoKey, &key);
+    if (status == 0) {
+        status = platform::RegistrySetValue(key, kPurchaseInfoValue, platform::kRegBinary, store.Data(), store.Size());
+        platform::RegistryCloseKey(key);
+    }
+    if (status != 0) ZUN_TRACE("ZUN_E: SavePurchaseInfo(): RegSetValueEx(): Failure %u", status);
+    ZUN_TRACE("ZUN: Epilog SavePurchaseInfo()");
+}
+
+}  // namespace zun

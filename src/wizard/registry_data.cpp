@@ -1,0 +1,60 @@
+#include "wizard/registry_data.h"
+
+#include <cstring>
+
+#include "base/trace.h"
+
+namespace zun {
+
+using platform::RegistryKey;
+
+std::vector<uint8_t> ReadRegistryData(platform::RegistryRoot root, const char* path, const char* name) {
+    RegistryKey key = nullptr;
+    if (platform::RegistryOpenKey(root, path, platform::kKeyQueryValue, &key) != 0) return {};
+
+    std::vector<uint8_t> data(4);
+    uint32_t type = 0;
+    uint32_t size = static_cast<uint32_t>(data.size());
+    Status status = platform::RegistryQueryValue(key, name, &type, data.data(), &size);
+    if (status == 0) {
+        platform::RegistryCloseKey(key);
+        data.resize(size < data.size() ? size : data.size());
+        return data;
+    }
+    if (status != platform::kErrorMoreData || size == 0) {
+        platform::RegistryCloseKey(key);
+        return {};
+    }
+
+    data.assign(size, 0);
+    status = platform::RegistryQueryValue(key, name, &type, data.data(), &size);
+    platform::RegistryCloseKey(key);
+    if (status != 0) {
+        // The value changed between the two queries.
+        ZUN_TRACE("ZUN_E: ReadRegistryData(): RegQueryValueEx(%s): Failure %u", name, status);
+        return {};
+    }
+    data.resize(size < data.size() ? size : data.size());
+    if (type == platform::kRegSz && !data.empty()) {
+        data.pop_back();
+    } else if (type == platform::kRegMultiSz) {
+        data.resize(data.size() >= 2 ? data.size() - 2 : 0);
+        for (uint8_t& byte : data) {
+            if (byte == 0) byte = ' ';
+        }
+    }
+    return data;
+}
+
+bool WriteRegistryString(platform::RegistryRoot root, const char* path, const char* name, const char* text) {
+    RegistryKey key = nullptr;
+    if (platform::RegistryCreateKey(root, path, &key) != 0) return false;
+    const size_t length = text != nullptr ? std::strlen(text) : 0;
+    const Status status = platform::RegistrySetValue(key, name, platform::kRegSz,
+                                                     reinterpret_cast<const uint8_t*>(text != nullptr ? text : ""),
+                                                     static_cast<uint32_t>(length + 1));
+    platform::RegistryCloseKey(key);
+    return status == 0;
+}
+
+}  // namespace zun

@@ -1,0 +1,80 @@
+// CertificateManager over certificates made with the openssl CLI for this
+// test run; the Windows and the Linux builds hold the same expectations.
+#include "cert/certificatemanager.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "trace_capture.h"
+
+namespace zun {
+namespace {
+
+constexpr Status kAsn1EndOfData = 0x80093102;
+
+std::string CertificateText(const char* name) {
+    std::ifstream file(std::string(ZUN_TEST_CERTIFICATES) + "/" + name + ".b64", std::ios::binary);
+    EXPECT_TRUE(file) << name;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::string HostName(const char* certificate, size_t size = 256) {
+    CertificateManager manager;
+    EXPECT_EQ(manager.HookupCertificate(CertificateText(certificate).c_str()), 0u) << certificate;
+    std::string buffer(size, 'x');
+    const Status status = manager.GetHostNameFromCertificate(buffer.data(), buffer.size());
+    if (status != 0) {
+        EXPECT_EQ(buffer, std::string(size, '\0'));
+        return "<none>";
+    }
+    return buffer.c_str();
+}
+
+TEST(CertificateManager, HostNameFromTheSubject) {
+    EXPECT_EQ(HostName("capitals"), "https://store.orvella.com");
+    EXPECT_EQ(HostName("middle"), "https://secure.orvella.com.eu");
+    EXPECT_EQ(HostName("several"), "https://first.orvella.com");
+    EXPECT_EQ(HostName("none"), "<none>");
+    EXPECT_EQ(HostName("capitals", 16), "https://store.o");
+}
+
+TEST(CertificateManager, TextsThatHoldNoCertificate) {
+    testing::TraceCapture trace;
+    CertificateManager manager;
+    char buffer[64];
+    EXPECT_EQ(manager.GetHostNameFromCertificate(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
+
+    const std::string text = CertificateText("capitals");
+    ASSERT_EQ(manager.HookupCertificate(text.c_str()), 0u);
+    EXPECT_EQ(manager.HookupCertificate(nullptr), ZUN_E_INVALID_ARG);
+    EXPECT_TRUE(manager.IsHookedUp());
+    EXPECT_EQ(manager.HookupCertificate(""), ZUN_E_INVALID_ARG);
+    EXPECT_FALSE(manager.IsHookedUp());
+
+    // A line break in the text: only the bytes before it are decoded.
+    ASSERT_EQ(manager.HookupCertificate(text.c_str()), 0u);
+    const std::string broken = text.substr(0, 200) + "\r\n" + text.substr(200);
+    EXPECT_EQ(manager.HookupCertificate(broken.c_str()), kAsn1EndOfData);
+    EXPECT_FALSE(manager.IsHookedUp());
+    EXPECT_EQ(manager.HookupCertificate("bm90IGEgY2VydGlmaWNhdGU="), 0x8009310Bu);  // "not a certificate"
+    EXPECT_EQ(manager.GetHostNameFromCertificate(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
+
+    const auto messages = trace.Messages();
+    const std::string failure =
+        "ZUN_E: CertificateManager::HookupCertificate(): CertCreateCertificateContext(): Error 2148086018";
+    EXPECT_NE(std::find(messages.begin(), messages.end(), failure), messages.end());
+}
+
+#if defined(ZUN_HAS_CERTIFICATE_VIEWER)
+TEST(CertificateManager, DisplayWithoutCertificate) {
+    CertificateManager manager;
+    EXPECT_EQ(manager.DisplayCertificate(nullptr), ZUN_E_NOT_FOUND);
+}
+#endif
+
+}  // namespace
+}  // namespace zun
