@@ -259,10 +259,12 @@ Status InetBlock::OpenNetworkOnce(const char* host, uint32_t secure, bool* retry
     const Status ping = PageGET(pingUrl, &reply, nullptr);
     heap::Release(reply);
     if (ping == 0) return 0;
+    // The ping's own failure says why the server cannot be reached (a
+    // refused connection, a name not resolved); it is passed on as it is.
     ZUN_TRACE("ZUN_E: InetBlock::OpenNetwork(): ping failed: 0x%08X", ping);
     bBlessed.store(0);
     ClearEntireConnectionCache();
-    return (ping & 0x20000000) != 0 ? ping : ZUN_E_NETWORK;
+    return ping;
 }
 
 Status InetBlock::BuildURLData(const char* url, UrlData* data) {

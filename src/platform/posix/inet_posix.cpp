@@ -142,6 +142,11 @@ public:
         : Object(connection), _connection(connection.get()), _verb(verb != nullptr ? verb : "GET"),
           _path(path != nullptr && path[0] != '\0' ? path : "/"), _flags(flags) {
         if (_path[0] != '/') _path.insert(0, 1, '/');
+        // Blanks are escaped, as the system's HTTP client does; everything
+        // else goes out as given.
+        for (size_t at = _path.find(' '); at != std::string::npos; at = _path.find(' ', at)) {
+            _path.replace(at, 1, "%20");
+        }
         _multi = curl_multi_init();
     }
     ~Request() override {
@@ -165,9 +170,10 @@ public:
         if (error != 0) return error;
         Drive([this] { return _headersDone || _finished; });
         if (Closed()) return kErrorOperationCancelled;
-        if (_finished && _result != CURLE_OK) return MapCurlResult(_result);
-        if (!_headersDone) return kErrorInvalidServerResponse;
-        return 0;
+        // Once the headers are in, the request has been sent; a transfer that
+        // broke off after them fails the reads.
+        if (_headersDone) return 0;
+        return _result != CURLE_OK ? MapCurlResult(_result) : kErrorInvalidServerResponse;
     }
 
     uint32_t StatusCode(uint32_t* statusCode) const {
