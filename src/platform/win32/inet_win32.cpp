@@ -33,8 +33,28 @@ uint32_t OpenRequest(Handle connection, const char* verb, const char* path, cons
                          request);
 }
 
+// Reads wait for the body in slices of this length, so that a read blocked
+// on a silent server notices within one slice that its handle was closed by
+// another thread (not every implementation of the API aborts the read).
+constexpr DWORD kReadSliceMilliseconds = 250;
+
+// The receive timeout of a request before its reads were sliced, kept by
+// handle; read only by the thread that reads the request.
+thread_local Handle t_slicedRequest = nullptr;
+thread_local DWORD t_receiveTimeout = 0;
+
 uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength) {
-    return LastErrorOr(HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), bodyLength));
+    if (!HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), bodyLength)) return GetLastError();
+    DWORD timeout = 0;
+    DWORD size = sizeof timeout;
+    if (InternetQueryOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, &size) && timeout > 0) {
+        DWORD slice = kReadSliceMilliseconds;
+        if (InternetSetOptionA(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &slice, sizeof slice)) {
+            t_slicedRequest = request;
+            t_receiveTimeout = timeout;
+        }
+    }
+    return 0;
 }
 
 uint32_t QueryStatusCode(Handle request, uint32_t* statusCode) {
@@ -51,10 +71,19 @@ uint32_t QueryContentLength(Handle request, char* text, uint32_t textSize) {
 }
 
 uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
-    DWORD read = 0;
-    const BOOL ok = InternetReadFile(request, buffer, size, &read);
-    *got = read;
-    return LastErrorOr(ok);
+    const DWORD limit = t_slicedRequest == request ? t_receiveTimeout : 0;
+    DWORD waited = 0;
+    for (;;) {
+        DWORD read = 0;
+        const BOOL ok = InternetReadFile(request, buffer, size, &read);
+        *got = read;
+        if (ok) return 0;
+        const DWORD error = GetLastError();
+        // A slice that timed out is read again, on a handle still open, until
+        // the request's own timeout has passed.
+        if (error != ERROR_INTERNET_TIMEOUT || waited >= limit) return error;
+        waited += kReadSliceMilliseconds;
+    }
 }
 
 uint32_t CloseHandle(Handle handle) { return LastErrorOr(InternetCloseHandle(handle)); }
