@@ -231,31 +231,48 @@ TEST_F(InetBlockTest, DownloadsIntoAFileAndARetryLeavesOnlyTheNewBody) {
     std::remove(path);
 }
 
-TEST_F(InetBlockTest, ClosingFromAnotherThreadAbortsAStalledDownloadPromptly) {
-    InetBlock session(Callbacks());
-    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
-    const char* path = "zun_stalled_test.bin";
-    std::atomic<bool> closed{false};
+// Closes the session from another thread once `ready` holds (or after a
+// while), and tells how long the blocked call took to return after that.
+template <typename Ready, typename Call>
+std::chrono::steady_clock::duration ReturnAfterClose(InetBlock& session, Ready ready, Call call) {
     std::chrono::steady_clock::time_point closedAt;
     std::thread closer([&] {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (recorder.received.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!ready() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         closedAt = std::chrono::steady_clock::now();
-        closed = true;
         session.CloseNetwork();
     });
-    const Status status = session.DownloadFile(StoreUrl("/body?size=4096&length=100000&stall=20").c_str(), path);
+    call();
     const auto returnedAt = std::chrono::steady_clock::now();
     closer.join();
+    return returnedAt - closedAt;
+}
+
+TEST_F(InetBlockTest, ClosingFromAnotherThreadAbortsAStalledTransferPromptly) {
+    InetBlock session(Callbacks());
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    const char* path = "zun_stalled_test.bin";
+    Status status = 0;
+    const auto download = ReturnAfterClose(
+        session, [&] { return recorder.received.load() != 0; },
+        [&] { status = session.DownloadFile(StoreUrl("/body?size=4096&length=100000&stall=20").c_str(), path); });
     EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
-    ASSERT_TRUE(closed.load());
-    EXPECT_LT(returnedAt - closedAt, std::chrono::seconds(2));
-    EXPECT_TRUE(recorder.reports.empty());
+    EXPECT_LT(download, std::chrono::seconds(2));
     // The file was closed: it can be removed.
     EXPECT_EQ(std::remove(path), 0);
+
+    // A server that says nothing at all.
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    Reply reply;
+    const auto get = ReturnAfterClose(
+        session, [] { return true; },
+        [&] { status = session.PageGET(StoreUrl("/body?size=10&wait=20").c_str(), &reply.data, &reply.length); });
+    EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
+    EXPECT_LT(get, std::chrono::seconds(2));
+    EXPECT_TRUE(recorder.reports.empty());
 }
 
 }  // namespace

@@ -15,9 +15,10 @@ Pages:
     /store/IEEngineHandler.aspx?call=...   CartState replies for silentcheckforupdate,
                                            CHECKFORIEENGINEUPDATE and layoutSize (see SCENARIOS)
     /cartstate?KEY=VALUE&...               a CartState holding the given keys
-    /body?size=N[&length=M|none][&status=S][&stall=SECONDS]
+    /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS]
                                            N bytes; Content-Length N, M (a lie) or none;
-                                           a stall after the bytes before closing
+                                           a stall after the bytes before closing, a wait
+                                           before the reply begins
     /auth?code=401|407                     an authentication demand
     /flaky?marker=M&size=N                 the first request of a marker breaks off after more
                                            bytes than later ones send in full
@@ -180,6 +181,7 @@ class StoreHandler(BaseHTTPRequestHandler):
         status = int(query.get("status", "200"))
         length = query.get("length")
         stall = float(query.get("stall", "0"))
+        time.sleep(float(query.get("wait", "0")))
         self.reply(status, data, length=length)
         if stall:
             self.wfile.flush()
