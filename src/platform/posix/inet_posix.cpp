@@ -391,8 +391,8 @@ private:
 };
 
 HandleTable& Handles() {
-    static HandleTable* const table = new HandleTable;
-    return *table;
+    static HandleTable table;
+    return table;
 }
 
 bool EnsureCurl() {

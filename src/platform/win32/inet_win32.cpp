@@ -104,6 +104,8 @@ private:
     size_t _readAt = 0;
 };
 
+// The table of workers by request handle. Never destroyed: requests may
+// still be closed while the process ends.
 std::mutex g_workersMutex;
 std::map<Handle, std::shared_ptr<RequestWorker>>& Workers() {
     static auto* const workers = new std::map<Handle, std::shared_ptr<RequestWorker>>;
