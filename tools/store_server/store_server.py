@@ -98,6 +98,9 @@ def file_bytes(name, size):
 
 class StoreHandler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    # Headers and body go out in separate writes; without this the second
+    # waits for the client's delayed acknowledgement.
+    disable_nagle_algorithm = True
     server_version = "StoreServer/1.0"
 
     def log_message(self, fmt, *args):
