@@ -60,11 +60,12 @@ uint32_t FileError(int error) {
 }
 
 // The Content-Length text as a number: leading blanks, then digits, up to
-// the first non-digit; no digits is 0. A sign or a value beyond 32 bits
-// gives the largest length, which no memory reply accepts.
+// the first non-digit; no digits is 0. A negative value or one beyond 32
+// bits gives the largest length, which no memory reply accepts.
 uint32_t ParseContentLength(const char* text) {
     while (*text == ' ' || *text == '\t') ++text;
-    if (*text == '-' || *text == '+') return UINT32_MAX;
+    if (*text == '-') return UINT32_MAX;
+    if (*text == '+') ++text;
     uint64_t value = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
         value = value * 10 + static_cast<uint64_t>(*text - '0');

@@ -8,6 +8,7 @@
 #include "blob_text.h"
 #include "gateway/engine_module_info.h"
 #include "net/store_requests.h"
+#include "platform/module_loader.h"
 
 namespace zun {
 namespace {
@@ -74,10 +75,21 @@ TEST(StoreRequests, ActivationIdComesFromTheRecordElseFromTheCallersCartState) {
     EXPECT_NE(std::string(url).find("&actidc=&"), std::string::npos) << url;
 }
 
-TEST(StoreRequests, VersionTextOfAFileWithoutVersionIsZeros) {
+TEST(StoreRequests, AFileWithoutVersionSendsZeros) {
     char text[24];
     ASSERT_EQ(FormatVersionText(platform::ReadFileVersion("no-such-file.bin"), text, sizeof text), 0u);
     EXPECT_STREQ(text, "0.0.0.0");
+#if defined(_WIN32)
+    // The test program carries no version resource.
+    char path[1024];
+    ASSERT_EQ(platform::GetExecutablePath(path, sizeof path), 0u);
+    ASSERT_EQ(FormatVersionText(platform::ReadFileVersion(path), text, sizeof text), 0u);
+    EXPECT_STREQ(text, "0.0.0.0");
+#endif
+    GatewayRecord record{};
+    char url[kRequestUrlSize];
+    ASSERT_EQ(BuildEngineUpdateUrl(url, sizeof url, "h", record, text), 0u);
+    EXPECT_NE(std::string(url).find("&vers=0.0.0.0"), std::string::npos) << url;
 }
 
 TEST(StoreRequests, NumbersAreReadAsAtoiReadsThem) {
