@@ -187,6 +187,19 @@ TEST_F(InetBlockTest, RequestsGoOnlyThroughABlessedSessionAndToItsHost) {
     EXPECT_EQ(InetBlock::BuildURLData(StoreUrl("/" + std::string(510, 'p')).c_str(), &data), 0u);
 }
 
+TEST_F(InetBlockTest, ASecureSessionAcceptsACertificateOfAnUnknownAuthorityOnce) {
+    // The server's certificate is self-signed: each request's first send is
+    // refused for it, and sent once more accepting it.
+    testing::TraceCapture trace;
+    InetBlock session;
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 1, 0), 0u);
+    Reply reply;
+    ASSERT_EQ(session.PageGET(StoreUrl("/cartstate?marker=secure").c_str(), &reply.data, &reply.length), 0u);
+    EXPECT_GT(reply.length, 12u);
+    EXPECT_THAT(trace.Messages(), Contains(HasSubstr("HandleAfterExecErrors(12045)")));
+    EXPECT_THAT(RequestLog(), HasSubstr("GET /cartstate?marker=secure HTTP/1.1"));
+}
+
 TEST_F(InetBlockTest, AFailedRequestIsReportedAndRetriedWhileTheUserAsks) {
     InetBlock session(Callbacks());
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);

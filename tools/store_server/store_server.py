@@ -3,7 +3,9 @@
 
 It serves the store pages the engine asks for, with CartState replies made
 by its own encoder, engine build files to download, and faults on request.
-It listens on 127.0.0.1 only and logs every request line.
+It listens on 127.0.0.1 only and logs every request line. The same port
+speaks HTTPS to a client that opens with a TLS handshake, with a self-signed
+certificate made at start (when the openssl program is there).
 
     store_server.py [--port N] [--address-file F] [--log F]   serve (port 0 or none: a free one)
     store_server.py --daemon --pid-file P ...                  serve in the background once listening
@@ -28,10 +30,14 @@ Pages:
 import argparse
 import base64
 import os
+import shutil
 import signal
 import socket
+import ssl
 import struct
+import subprocess
 import sys
+import tempfile
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -102,6 +108,18 @@ class StoreHandler(BaseHTTPRequestHandler):
     # waits for the client's delayed acknowledgement.
     disable_nagle_algorithm = True
     server_version = "StoreServer/1.0"
+
+    def setup(self):
+        # A connection that opens with a TLS handshake record gets HTTPS.
+        context = self.server.tls_context
+        if context is not None:
+            try:
+                first = self.request.recv(1, socket.MSG_PEEK)
+            except OSError:
+                first = b""
+            if first == b"\x16":
+                self.request = context.wrap_socket(self.request, server_side=True)
+        super().setup()
 
     def log_message(self, fmt, *args):
         pass
@@ -232,6 +250,30 @@ class StoreServer(ThreadingHTTPServer):
         self.request_log = []
         self.flaky_markers = set()
         self.log_file = open(log_path, "a") if log_path else None
+        self.tls_context = make_tls_context()
+
+    def handle_error(self, request, client_address):
+        # Clients that give up mid-reply (tests closing sessions) are normal.
+        pass
+
+
+def make_tls_context():
+    """A server context with a fresh self-signed certificate, or None."""
+    openssl = shutil.which("openssl")
+    if openssl is None:
+        return None
+    with tempfile.TemporaryDirectory() as directory:
+        key = os.path.join(directory, "key.pem")
+        certificate = os.path.join(directory, "certificate.pem")
+        made = subprocess.run(
+            [openssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+             "-keyout", key, "-out", certificate],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if made.returncode != 0:
+            return None
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(certificate, key)
+        return context
 
 
 def serve(args, ready=None):
