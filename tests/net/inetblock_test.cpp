@@ -158,6 +158,14 @@ TEST_F(InetBlockTest, AuthenticationOnANonInteractiveSessionFailsWithoutADialog)
                   ZUN_E_AUTH_NOT_ALLOWED);
     }
     EXPECT_TRUE(recorder.reports.empty());
+#if !defined(_WIN32)
+    // Linux has no authentication dialog: an interactive session's demand is
+    // answered as cancelled.
+    InetBlock interactive;
+    ASSERT_EQ(interactive.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    Reply reply;
+    EXPECT_EQ(interactive.PageGET(StoreUrl("/auth?code=401").c_str(), &reply.data, &reply.length), ZUN_E_NETWORK);
+#endif
 }
 
 TEST_F(InetBlockTest, RequestsGoOnlyThroughABlessedSessionAndToItsHost) {
