@@ -13,7 +13,7 @@ namespace {
 uint32_t CopyPart(std::string_view part, char* out, uint32_t outSize) {
     if (out == nullptr) return 0;
     if (part.size() >= outSize) return kErrorInsufficientBuffer;
-    std::memcpy(out, part.data(), part.size());
+    if (!part.empty()) std::memcpy(out, part.data(), part.size());
     out[part.size()] = '\0';
     return 0;
 }
