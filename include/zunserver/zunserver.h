@@ -13,10 +13,15 @@
  * its own build: always set `size = sizeof(GatewayRecord)` (which is
  * ZUN_GATEWAY_RECORD_SIZE).
  *
- * Call types served by this build: none yet. Purchases (ZUN_CALL_PURCHASE,
- * ZUN_CALL_PURCHASE_CFU) and the silent update check
- * (ZUN_CALL_CHECK_FOR_UPDATE) are answered with ZUN_E_INVALID_REQUEST until
- * the engine gains them; every other call type is always rejected that way.
+ * Call types served by this build: the silent update check
+ * (ZUN_CALL_CHECK_FOR_UPDATE), answered with ZUN_S_UPDATE_AVAILABLE,
+ * ZUN_S_NO_UPDATE or a failure. Purchases (ZUN_CALL_PURCHASE,
+ * ZUN_CALL_PURCHASE_CFU) are answered with ZUN_E_INVALID_REQUEST until the
+ * engine gains them; every other call type is always rejected that way.
+ *
+ * The store server. Requests go to the engine's store host,
+ * "store.orvella.com". The environment variable ZUN_STORE_HOST, read when the
+ * engine loads, replaces it and may carry a port ("127.0.0.1:8080").
  *
  * Memory handed back. `cartStateOut` is a block of the process heap: free it
  * with HeapFree(GetProcessHeap(), 0, p) on Windows and with free(p) on Linux.

@@ -5,6 +5,7 @@
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
 #include "gateway/map_result.h"
+#include "update/silentcheckforupdate.h"
 
 namespace zun {
 namespace {
@@ -12,10 +13,14 @@ namespace {
 constexpr size_t kPublisherIdSize = 50;
 
 Status ServeCall(GatewayRecord& record) {
-    // This build serves no call type yet: purchases and the update check
-    // arrive with the network and wizard parts of the engine.
-    ZUN_TRACE("ZUN_E: EntryPoint(): call type %u is not served", record.callType);
-    return ZUN_E_INVALID_REQUEST;
+    switch (record.callType) {
+        case ZUN_CALL_CHECK_FOR_UPDATE:
+            return SilentCheckForUpdate(record.vantorID, record.skuRefNum, record.pc, record.trackingID);
+        default:
+            // Purchases arrive with the wizard parts of the engine.
+            ZUN_TRACE("ZUN_E: EntryPoint(): call type %u is not served", record.callType);
+            return ZUN_E_INVALID_REQUEST;
+    }
 }
 
 }  // namespace

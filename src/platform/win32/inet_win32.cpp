@@ -1,0 +1,265 @@
+// Internet port over WinINet, called as it is: every failure returns the
+// thread's last error.
+#include "platform/inet.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zun::platform::inet {
+namespace {
+
+uint32_t LastErrorOr(BOOL ok) { return ok ? 0 : GetLastError(); }
+
+// Largest piece of a body taken from the system in one read.
+constexpr DWORD kReadAhead = 64 * 1024;
+
+// The calls of a request that wait for the server (send, read) run on a
+// thread of the request's own, while the caller waits for them or for the
+// request's handle to be closed. Not every implementation of the system API
+// makes a blocked call return when its handle is closed by another thread;
+// this way the caller returns at once, and the abandoned call ends on its
+// own with nothing of the caller's in use.
+class RequestWorker {
+public:
+    using Job = std::function<uint32_t(RequestWorker&)>;
+
+    static std::shared_ptr<RequestWorker> Start() {
+        auto worker = std::make_shared<RequestWorker>();
+        std::thread([worker] { worker->Serve(); }).detach();
+        return worker;
+    }
+
+    // Runs `job` on the worker thread; ERROR_INTERNET_OPERATION_CANCELLED
+    // when the request is closed before it ends.
+    uint32_t Run(Job job) {
+        std::unique_lock<std::mutex> lock(_mutex);
+        if (_closed) return ERROR_INTERNET_OPERATION_CANCELLED;
+        _job = std::move(job);
+        _done = false;
+        _changed.notify_all();
+        _changed.wait(lock, [this] { return _done || _closed; });
+        if (!_done) return ERROR_INTERNET_OPERATION_CANCELLED;
+        return _result;
+    }
+
+    void Close() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _closed = true;
+        _changed.notify_all();
+    }
+
+    void SetReadAhead(std::vector<char> data) {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _readAhead = std::move(data);
+        _readAt = 0;
+    }
+
+    // Hands out body bytes already read; false when there are none.
+    bool TakeReadAhead(void* buffer, uint32_t size, uint32_t* got) {
+        std::lock_guard<std::mutex> lock(_mutex);
+        const size_t held = _readAhead.size() - _readAt;
+        if (held == 0) return false;
+        const size_t count = std::min<size_t>(held, size);
+        std::memcpy(buffer, _readAhead.data() + _readAt, count);
+        _readAt += count;
+        *got = static_cast<uint32_t>(count);
+        return true;
+    }
+
+private:
+    void Serve() {
+        std::unique_lock<std::mutex> lock(_mutex);
+        for (;;) {
+            _changed.wait(lock, [this] { return _job != nullptr || _closed; });
+            if (_closed) return;
+            Job job = std::move(_job);
+            _job = nullptr;
+            lock.unlock();
+            const uint32_t result = job(*this);
+            lock.lock();
+            _result = result;
+            _done = true;
+            _changed.notify_all();
+        }
+    }
+
+    std::mutex _mutex;
+    std::condition_variable _changed;
+    Job _job;
+    bool _done = false;
+    bool _closed = false;
+    uint32_t _result = 0;
+    std::vector<char> _readAhead;
+    size_t _readAt = 0;
+};
+
+// The table of workers by request handle. Never destroyed: requests may
+// still be closed while the process ends.
+std::mutex g_workersMutex;
+std::map<Handle, std::shared_ptr<RequestWorker>>& Workers() {
+    static auto* const workers = new std::map<Handle, std::shared_ptr<RequestWorker>>;
+    return *workers;
+}
+
+void AddWorker(Handle request) {
+    std::shared_ptr<RequestWorker> worker = RequestWorker::Start();
+    std::lock_guard<std::mutex> lock(g_workersMutex);
+    Workers()[request] = std::move(worker);
+}
+
+std::shared_ptr<RequestWorker> FindWorker(Handle request) {
+    std::lock_guard<std::mutex> lock(g_workersMutex);
+    const auto found = Workers().find(request);
+    return found != Workers().end() ? found->second : nullptr;
+}
+
+void RemoveWorker(Handle handle) {
+    std::shared_ptr<RequestWorker> worker;
+    {
+        std::lock_guard<std::mutex> lock(g_workersMutex);
+        const auto found = Workers().find(handle);
+        if (found == Workers().end()) return;
+        worker = std::move(found->second);
+        Workers().erase(found);
+    }
+    worker->Close();
+}
+
+uint32_t HandleOrError(HINTERNET created, Handle* out) {
+    *out = created;
+    return created != nullptr ? 0 : GetLastError();
+}
+
+}  // namespace
+
+uint32_t Open(const char* agent, uint32_t accessType, const char* proxy, Handle* session) {
+    return HandleOrError(InternetOpenA(agent, accessType, proxy, nullptr, 0), session);
+}
+
+uint32_t Connect(Handle session, const char* host, uint16_t port, const char* user, const char* password,
+                 uint32_t service, Handle* connection) {
+    return HandleOrError(InternetConnectA(session, host, port, user, password, service, 0, 0), connection);
+}
+
+uint32_t OpenRequest(Handle connection, const char* verb, const char* path, const char* const* acceptTypes,
+                     uint32_t flags, Handle* request) {
+    const uint32_t error = HandleOrError(
+        HttpOpenRequestA(connection, verb, path, nullptr, nullptr, const_cast<const char**>(acceptTypes), flags, 0),
+        request);
+    if (error == 0) AddWorker(*request);
+    return error;
+}
+
+uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength) {
+    std::shared_ptr<RequestWorker> worker = FindWorker(request);
+    if (worker == nullptr) return ERROR_INVALID_HANDLE;
+    // The job owns a copy of the body: a caller that gave up on a blocked
+    // send may release its own.
+    std::string copy(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
+    return worker->Run([request, copy = std::move(copy)](RequestWorker&) mutable -> uint32_t {
+        return LastErrorOr(HttpSendRequestA(request, nullptr, 0, copy.empty() ? nullptr : copy.data(),
+                                            static_cast<DWORD>(copy.size())));
+    });
+}
+
+uint32_t QueryStatusCode(Handle request, uint32_t* statusCode) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const BOOL ok = HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
+    *statusCode = value;
+    return LastErrorOr(ok);
+}
+
+uint32_t QueryContentLength(Handle request, char* text, uint32_t textSize) {
+    DWORD size = textSize;
+    return LastErrorOr(HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
+}
+
+uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
+    *got = 0;
+    if (size == 0) return 0;
+    std::shared_ptr<RequestWorker> worker = FindWorker(request);
+    if (worker == nullptr) return ERROR_INVALID_HANDLE;
+    if (worker->TakeReadAhead(buffer, size, got)) return 0;
+    // Wait until the server has data, then take what it has (up to a read
+    // ahead's worth) in one read that does not block.
+    const uint32_t error = worker->Run([request](RequestWorker& self) -> uint32_t {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return GetLastError();
+        if (available > kReadAhead) available = kReadAhead;
+        std::vector<char> data(available);
+        DWORD read = 0;
+        if (available > 0 && !InternetReadFile(request, data.data(), available, &read)) return GetLastError();
+        data.resize(read);
+        self.SetReadAhead(std::move(data));
+        return 0;
+    });
+    if (error != 0) return error;
+    worker->TakeReadAhead(buffer, size, got);
+    return 0;
+}
+
+uint32_t CloseHandle(Handle handle) {
+    RemoveWorker(handle);
+    return LastErrorOr(InternetCloseHandle(handle));
+}
+
+uint32_t AttemptConnect() { return InternetAttemptConnect(0); }
+
+void GetConnectedState(uint32_t* flags) {
+    DWORD value = 0;
+    InternetGetConnectedState(&value, 0);
+    *flags = value;
+}
+
+bool GoOnline() { return InternetGoOnlineA(nullptr, nullptr, 0) != FALSE; }
+
+uint32_t AuthenticationDialog(Handle request) {
+    return InternetErrorDlg(GetDesktopWindow(), request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                            FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                            nullptr);
+}
+
+uint32_t QuerySecurityFlags(Handle request, uint32_t* flags) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const BOOL ok = InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, &size);
+    *flags = value;
+    return LastErrorOr(ok);
+}
+
+uint32_t SetSecurityFlags(Handle request, uint32_t flags) {
+    DWORD value = flags;
+    return LastErrorOr(InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, sizeof value));
+}
+
+void EndBrowserSession(Handle request) { InternetSetOptionA(request, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0); }
+
+uint32_t CrackUrl(const char* url, UrlParts* parts) {
+    // Only the host and the path are asked for, so the query stays in the path.
+    URL_COMPONENTSA components;
+    ZeroMemory(&components, sizeof components);
+    components.dwStructSize = sizeof components;
+    components.lpszHostName = parts->host;
+    components.dwHostNameLength = parts->hostSize;
+    components.lpszUrlPath = parts->path;
+    components.dwUrlPathLength = parts->pathSize;
+    if (!InternetCrackUrlA(url, static_cast<DWORD>(lstrlenA(url)), 0, &components)) return GetLastError();
+    parts->scheme = components.nScheme;
+    parts->port = components.nPort;
+    return 0;
+}
+
+}  // namespace zun::platform::inet

@@ -1,0 +1,300 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/inetblock.h"
+#include "store_server.h"
+#include "trace_capture.h"
+
+namespace zun {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::Reply;
+using testing::RequestLog;
+using testing::StoreServer;
+using testing::StoreUrl;
+
+struct ProgressCall {
+    uint32_t contentLength, bytesSoFar, percent, done;
+    bool operator==(const ProgressCall&) const = default;
+};
+
+// What the callbacks saw; the callbacks are plain functions, as the session's are.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<ProgressCall> progress;
+    std::vector<std::string> reports;
+    std::vector<uint32_t> answers;  // given to the reports in turn; 2 when used up
+    std::atomic<uint32_t> received{0};
+};
+Recorder* g_recorder = nullptr;
+
+uint32_t OnProgress(uint32_t contentLength, uint32_t bytesSoFar, uint32_t percent, uint32_t done) {
+    std::lock_guard<std::mutex> lock(g_recorder->mutex);
+    g_recorder->progress.push_back({contentLength, bytesSoFar, percent, done});
+    g_recorder->received = bytesSoFar;
+    return 0;
+}
+
+uint32_t OnConnectionError(const char* caption, const char* message, uint32_t) {
+    std::lock_guard<std::mutex> lock(g_recorder->mutex);
+    g_recorder->reports.push_back(std::string(caption) + "|" + message);
+    const size_t turn = g_recorder->reports.size() - 1;
+    return turn < g_recorder->answers.size() ? g_recorder->answers[turn] : 2;
+}
+
+class InetBlockTest : public ::testing::Test {
+protected:
+    InetBlockTest() { g_recorder = &recorder; }
+    ~InetBlockTest() override { g_recorder = nullptr; }
+
+    InetCallbacks Callbacks() const {
+        InetCallbacks callbacks;
+        callbacks.pfnProgress = &OnProgress;
+        callbacks.pfnConnectionError = &OnConnectionError;
+        return callbacks;
+    }
+
+    Recorder recorder;
+};
+
+TEST_F(InetBlockTest, GetsRepliesIntoMemoryWithAZeroByteAfterThem) {
+    InetBlock session(Callbacks());
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
+    recorder.progress.clear();
+
+    Reply known;
+    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=3000").c_str(), &known.data, &known.length), 0u);
+    ASSERT_EQ(known.length, 3000u);
+    EXPECT_EQ(known.Text().substr(0, 5), "abcde");
+    EXPECT_EQ(known.data[3000], 0);
+    EXPECT_EQ(recorder.progress.back(), (ProgressCall{3000, 3000, 100, 1}));
+
+    // Without Content-Length the buffer starts at 2048 bytes and grows
+    // five-fold when it fills, even when the reply ends right there.
+    testing::TraceCapture trace;
+    Reply exact;
+    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=2048&length=none").c_str(), &exact.data, &exact.length), 0u);
+    EXPECT_EQ(exact.length, 2048u);
+    EXPECT_EQ(exact.data[2048], 0);
+    EXPECT_THAT(trace.Messages(), Contains(HasSubstr("buffer grown to 10240 bytes")));
+
+    Reply cut;
+    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=100&length=40").c_str(), &cut.data, &cut.length), 0u);
+    EXPECT_EQ(cut.Text(), std::string("abcdefghijklmnopqrstuvwxyzabcdefghijklmn"));
+    EXPECT_EQ(cut.data[40], 0);
+
+    Reply notFound;
+    ASSERT_EQ(session.PageGET(StoreUrl("/no/such/page").c_str(), &notFound.data, &notFound.length), 0u);
+    EXPECT_THAT(notFound.Text(), HasSubstr("Not found"));
+}
+
+TEST_F(InetBlockTest, ReportsProgressAgainst2048WhenTheLengthIsUnknown) {
+    InetBlock session(Callbacks());
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
+    recorder.progress.clear();
+    Reply reply;
+    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=5000&length=none").c_str(), &reply.data, &reply.length), 0u);
+    EXPECT_EQ(reply.length, 5000u);
+    ASSERT_GE(recorder.progress.size(), 2u);
+    for (const ProgressCall& call : recorder.progress) EXPECT_EQ(call.contentLength, 2048u);
+    const ProgressCall lastData = recorder.progress[recorder.progress.size() - 2];
+    EXPECT_EQ(lastData, (ProgressCall{2048, 5000, 244, 0}));
+    EXPECT_EQ(recorder.progress.back(), (ProgressCall{2048, 2048, 100, 1}));
+
+    recorder.progress.clear();
+    Reply empty;
+    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=0").c_str(), &empty.data, &empty.length), 0u);
+    EXPECT_EQ(empty.length, 0u);
+    EXPECT_EQ(empty.data[0], 0);
+    EXPECT_THAT(recorder.progress, ElementsAre(ProgressCall{0, 0, 100, 1}));
+}
+
+TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
+    InetBlock session;
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
+    // The connection ends before the announced length.
+    Reply dropped;
+    EXPECT_EQ(session.PageGET(StoreUrl("/body?size=1000&length=5000").c_str(), &dropped.data, &dropped.length),
+              ZUN_E_NETWORK);
+    // A length no reply may have fails before anything is allocated for it.
+    for (const char* length : {"67108865", "5000000000"}) {
+        Reply huge;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(session.PageGET(StoreUrl(std::string("/body?size=10&length=") + length).c_str(), &huge.data,
+                                  &huge.length),
+                  ZUN_E_OUT_OF_MEMORY)
+            << length;
+        EXPECT_EQ(huge.data, nullptr);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+    Reply negative;
+    EXPECT_NE(session.PageGET(StoreUrl("/body?size=10&length=-1").c_str(), &negative.data, &negative.length), 0u);
+    // The session goes on working afterwards.
+    Reply after;
+    EXPECT_EQ(session.PageGET(StoreUrl("/body?size=10").c_str(), &after.data, &after.length), 0u);
+    EXPECT_EQ(after.length, 10u);
+}
+
+TEST_F(InetBlockTest, AuthenticationOnANonInteractiveSessionFailsWithoutADialog) {
+    InetBlock session(Callbacks());
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
+    for (const char* code : {"401", "407"}) {
+        Reply reply;
+        EXPECT_EQ(session.PageGET(StoreUrl(std::string("/auth?code=") + code).c_str(), &reply.data, &reply.length),
+                  ZUN_E_AUTH_NOT_ALLOWED);
+    }
+    EXPECT_TRUE(recorder.reports.empty());
+#if !defined(_WIN32)
+    // Linux has no authentication dialog: an interactive session's demand is
+    // answered as cancelled.
+    InetBlock interactive;
+    ASSERT_EQ(interactive.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    Reply reply;
+    EXPECT_EQ(interactive.PageGET(StoreUrl("/auth?code=401").c_str(), &reply.data, &reply.length), ZUN_E_NETWORK);
+#endif
+}
+
+TEST_F(InetBlockTest, RequestsGoOnlyThroughABlessedSessionAndToItsHost) {
+    InetBlock unopened;
+    Reply refused;
+    EXPECT_EQ(unopened.PageGET(StoreUrl("/body?size=1&marker=unblessed").c_str(), &refused.data, &refused.length),
+              ZUN_E_NOT_PINGED);
+    EXPECT_EQ(unopened.DownloadFile(StoreUrl("/files/unblessed").c_str(), "unblessed.bin"), ZUN_E_NOT_PINGED);
+    std::remove("unblessed.bin");
+
+    InetBlock session;
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
+    Reply elsewhere;
+    ASSERT_EQ(session.PageGET("https://elsewhere.invalid:9999/cartstate?marker=otherhost", &elsewhere.data,
+                              &elsewhere.length),
+              0u);
+    const std::string log = RequestLog();
+    EXPECT_THAT(log, HasSubstr("GET /cartstate?marker=otherhost HTTP/1.1"));
+    EXPECT_THAT(log, Not(HasSubstr("marker=unblessed")));
+
+    // A path and query of 512 characters does not fit the URL's parts.
+    const std::string longUrl = StoreUrl("/" + std::string(511, 'p'));
+    UrlData data;
+    EXPECT_EQ(InetBlock::BuildURLData(longUrl.c_str(), &data), 122u);
+    Reply tooLong;
+    EXPECT_EQ(session.PageGET(longUrl.c_str(), &tooLong.data, &tooLong.length), ZUN_E_TEXT_TRUNCATED);
+    EXPECT_EQ(InetBlock::BuildURLData(StoreUrl("/" + std::string(510, 'p')).c_str(), &data), 0u);
+}
+
+TEST_F(InetBlockTest, ASecureSessionAcceptsACertificateOfAnUnknownAuthorityOnce) {
+    // The server's certificate is self-signed: each request's first send is
+    // refused for it, and sent once more accepting it.
+    testing::TraceCapture trace;
+    InetBlock session;
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 1, 0), 0u);
+    Reply reply;
+    ASSERT_EQ(session.PageGET(StoreUrl("/cartstate?marker=secure").c_str(), &reply.data, &reply.length), 0u);
+    EXPECT_GT(reply.length, 12u);
+    EXPECT_THAT(trace.Messages(), Contains(HasSubstr("HandleAfterExecErrors(12045)")));
+    EXPECT_THAT(RequestLog(), HasSubstr("GET /cartstate?marker=secure HTTP/1.1"));
+}
+
+TEST_F(InetBlockTest, AFailedRequestIsReportedAndRetriedWhileTheUserAsks) {
+    InetBlock session(Callbacks());
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    recorder.answers = {InetBlock::kRetry};
+    Reply reply;
+    EXPECT_EQ(session.PageGET(StoreUrl("/body?size=10&length=20&marker=retry").c_str(), &reply.data, &reply.length),
+              ZUN_E_NETWORK);
+    const std::string report =
+        "Could not connect to network...|Orvella Software could not connect to the Orvella servers due to a failed "
+        "network request. (Error 0xE0020000).";
+    EXPECT_THAT(recorder.reports, ElementsAre(report, report));
+    const std::string log = RequestLog();
+    const std::string line = "GET /body?size=10&length=20&marker=retry HTTP/1.1";
+    const size_t first = log.find(line);
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(log.find(line, first + 1), std::string::npos);
+}
+
+TEST_F(InetBlockTest, OpeningASessionOnAClosedPortOffersRetry) {
+    InetBlock session(Callbacks());
+    recorder.answers = {InetBlock::kRetry};
+    EXPECT_EQ(session.OpenNetwork(testing::kClosedStoreHost, 0, 1), 0x80072EFDu);
+    ASSERT_EQ(recorder.reports.size(), 2u);
+    EXPECT_THAT(recorder.reports[0], HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
+    EXPECT_FALSE(session.Blessed());
+}
+
+TEST_F(InetBlockTest, DownloadsIntoAFileAndARetryLeavesOnlyTheNewBody) {
+    InetBlock session(Callbacks());
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    const char* path = "zun_download_test.bin";
+    recorder.answers = {InetBlock::kRetry};
+    ASSERT_EQ(session.DownloadFile(StoreUrl("/flaky?marker=download&size=3000").c_str(), path), 0u);
+    EXPECT_EQ(recorder.reports.size(), 1u);
+    std::ifstream file(path, std::ios::binary);
+    const std::string body((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    file.close();
+    ASSERT_EQ(body.size(), 3000u);
+    EXPECT_EQ(body.substr(0, 3), "ABC");
+    EXPECT_EQ(body.find('x'), std::string::npos);
+    EXPECT_EQ(recorder.progress.back(), (ProgressCall{3000, 3000, 100, 1}));
+    std::remove(path);
+}
+
+// Closes the session from another thread once `ready` holds (or after a
+// while), and tells how long the blocked call took to return after that.
+template <typename Ready, typename Call>
+std::chrono::steady_clock::duration ReturnAfterClose(InetBlock& session, Ready ready, Call call) {
+    std::chrono::steady_clock::time_point closedAt;
+    std::thread closer([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!ready() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        closedAt = std::chrono::steady_clock::now();
+        session.CloseNetwork();
+    });
+    call();
+    const auto returnedAt = std::chrono::steady_clock::now();
+    closer.join();
+    return returnedAt - closedAt;
+}
+
+TEST_F(InetBlockTest, ClosingFromAnotherThreadAbortsAStalledTransferPromptly) {
+    InetBlock session(Callbacks());
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    const char* path = "zun_stalled_test.bin";
+    Status status = 0;
+    const auto download = ReturnAfterClose(
+        session, [&] { return recorder.received.load() != 0; },
+        [&] { status = session.DownloadFile(StoreUrl("/body?size=4096&length=100000&stall=20").c_str(), path); });
+    EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
+    EXPECT_LT(download, std::chrono::seconds(2));
+    // The file was closed: it can be removed.
+    EXPECT_EQ(std::remove(path), 0);
+
+    // A server that says nothing at all.
+    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    Reply reply;
+    const auto get = ReturnAfterClose(
+        session, [] { return true; },
+        [&] { status = session.PageGET(StoreUrl("/body?size=10&wait=20").c_str(), &reply.data, &reply.length); });
+    EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
+    EXPECT_LT(get, std::chrono::seconds(2));
+    EXPECT_TRUE(recorder.reports.empty());
+}
+
+}  // namespace
+}  // namespace zun
