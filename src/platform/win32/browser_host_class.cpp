@@ -1,6 +1,18 @@
 #include "platform/win32/browser_host_class.h"
 
 namespace zun::platform::win32 {
+namespace {
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE) {
+        if (auto* listener = reinterpret_cast<HostResizeListener*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            listener->OnHostResized();
+        }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
 
 Status RegisterBrowserHostClass(HINSTANCE instance) {
     WNDCLASSEXA existing{};
@@ -8,7 +20,7 @@ Status RegisterBrowserHostClass(HINSTANCE instance) {
     if (GetClassInfoExA(instance, kBrowserHostClass, &existing)) return 0;
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpfnWndProc = HostProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);

@@ -10,6 +10,15 @@ namespace zun::platform::win32 {
 
 inline constexpr char kBrowserHostClass[] = "ZunBrowserHost";
 
+// Told when the host window changes size; set as the window's user data.
+class HostResizeListener {
+public:
+    virtual void OnHostResized() = 0;
+
+protected:
+    ~HostResizeListener() = default;
+};
+
 // Registers the class under `instance` once; later calls do nothing.
 Status RegisterBrowserHostClass(HINSTANCE instance);
 void UnregisterBrowserHostClass(HINSTANCE instance);
