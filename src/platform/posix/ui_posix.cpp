@@ -251,6 +251,30 @@ StatusPart* PartOf(Window& bar, int part) {
     return &bar.parts[static_cast<size_t>(part)];
 }
 
+Status SetPartString(WindowHandle statusBar, int part, std::string StatusPart::*field, const char* text) {
+    Status status = ZUN_E_NOT_FOUND;
+    WithWindow(statusBar, [&](Window& bar) {
+        if (StatusPart* target = PartOf(bar, part)) {
+            target->*field = text == nullptr ? "" : text;
+            status = 0;
+        }
+    });
+    return status;
+}
+
+Status GetPartString(WindowHandle statusBar, int part, std::string StatusPart::*field, char* buffer,
+                     size_t size) {
+    std::string text;
+    Status status = ZUN_E_NOT_FOUND;
+    WithWindow(statusBar, [&](Window& bar) {
+        if (StatusPart* target = PartOf(bar, part)) {
+            text = target->*field;
+            status = 0;
+        }
+    });
+    return status != 0 ? status : CopyOut(text, buffer, size);
+}
+
 }  // namespace
 
 Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler, intptr_t initParam,
@@ -548,49 +572,19 @@ int GetStatusBarIcon(WindowHandle statusBar, int part) {
 }
 
 Status SetStatusBarText(WindowHandle statusBar, int part, const char* text) {
-    Status status = ZUN_E_NOT_FOUND;
-    WithWindow(statusBar, [&](Window& bar) {
-        if (StatusPart* target = PartOf(bar, part)) {
-            target->text = text == nullptr ? "" : text;
-            status = 0;
-        }
-    });
-    return status;
+    return SetPartString(statusBar, part, &StatusPart::text, text);
 }
 
 Status GetStatusBarText(WindowHandle statusBar, int part, char* buffer, size_t size) {
-    std::string text;
-    Status status = ZUN_E_NOT_FOUND;
-    WithWindow(statusBar, [&](Window& bar) {
-        if (StatusPart* target = PartOf(bar, part)) {
-            text = target->text;
-            status = 0;
-        }
-    });
-    return status != 0 ? status : CopyOut(text, buffer, size);
+    return GetPartString(statusBar, part, &StatusPart::text, buffer, size);
 }
 
 Status SetStatusBarTipText(WindowHandle statusBar, int part, const char* text) {
-    Status status = ZUN_E_NOT_FOUND;
-    WithWindow(statusBar, [&](Window& bar) {
-        if (StatusPart* target = PartOf(bar, part)) {
-            target->tip = text == nullptr ? "" : text;
-            status = 0;
-        }
-    });
-    return status;
+    return SetPartString(statusBar, part, &StatusPart::tip, text);
 }
 
 Status GetStatusBarTipText(WindowHandle statusBar, int part, char* buffer, size_t size) {
-    std::string text;
-    Status status = ZUN_E_NOT_FOUND;
-    WithWindow(statusBar, [&](Window& bar) {
-        if (StatusPart* target = PartOf(bar, part)) {
-            text = target->tip;
-            status = 0;
-        }
-    });
-    return status != 0 ? status : CopyOut(text, buffer, size);
+    return GetPartString(statusBar, part, &StatusPart::tip, buffer, size);
 }
 
 Status GetStatusBarPartRect(WindowHandle statusBar, int part, Rect* rect) {

@@ -8,6 +8,7 @@
 
 #include "base/trace.h"
 #include "platform/win32/bstr_text.h"
+#include "platform/win32/dispatch_sink.h"
 #include "platform/win32/browser_host_class.h"
 #include "platform/win32/mshtml_dom.h"
 
@@ -166,34 +167,12 @@ private:
 };
 
 // DWebBrowserEvents2, handed to the dialog. Arguments come last to first.
-class BrowserEventSink final : public IDispatch {
+class BrowserEventSink final : public DispatchSink {
 public:
-    explicit BrowserEventSink(browser::BrowserEvents& events) : _events(events) {}
+    explicit BrowserEventSink(browser::BrowserEvents& events)
+        : DispatchSink(DIID_DWebBrowserEvents2), _events(events) {}
     void Detach() { _attached = false; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-            IsEqualIID(iid, DIID_DWebBrowserEvents2)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++_count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG count = --_count;
-        if (count == 0) delete this;
-        return count;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
         if (!_attached || params == nullptr) return S_OK;
@@ -244,7 +223,6 @@ private:
         return V_I4(&number);
     }
 
-    std::atomic<ULONG> _count{1};
     browser::BrowserEvents& _events;
     bool _attached = true;
 };

@@ -1,9 +1,8 @@
 #include "platform/win32/mshtml_dom.h"
 
-#include <atomic>
-
 #include "platform/win32/bstr_text.h"
 #include "platform/win32/com_ref.h"
+#include "platform/win32/dispatch_sink.h"
 
 namespace zun::platform::win32 {
 namespace {
@@ -20,32 +19,10 @@ class MshtmlElement;
 dom::ElementRef Wrap(IDispatch* dispatch);
 
 // Receives onclick of one element through its connection point.
-class ClickEventSink final : public IDispatch {
+class ClickEventSink final : public DispatchSink {
 public:
-    ClickEventSink(dom::ClickSink& sink, REFIID events) : _sink(sink), _events(events) {}
+    ClickEventSink(dom::ClickSink& sink, REFIID events) : DispatchSink(events), _sink(sink) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out == nullptr) return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, _events)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++_count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG count = --_count;
-        if (count == 0) delete this;
-        return count;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override {
         if (id != kDispidOnClick) return S_OK;
@@ -66,9 +43,7 @@ public:
     }
 
 private:
-    std::atomic<ULONG> _count{1};
     dom::ClickSink& _sink;
-    IID _events;
 };
 
 class MshtmlClickConnection final : public dom::ClickConnection {
