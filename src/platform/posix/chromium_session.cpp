@@ -216,12 +216,17 @@ void ChromiumSession::OnEvent(const std::string& method, const Json& params, con
             if (auto self = weak.lock()) self->Deliver(name, values);
         });
     };
-    if (method.empty() || method == "Inspector.targetCrashed" || method == "Target.targetCrashed") {
+    if (method.empty()) {
         toDialog("gone", Json::object());
         return;
     }
     std::unique_lock<std::mutex> lock(_lock);
-    if (sessionId != _sessionId) return;
+    if (sessionId != _sessionId) return;  // windows the page opened, and the browser itself
+    if (method == "Inspector.targetCrashed" || method == "Inspector.detached") {
+        lock.unlock();
+        toDialog("gone", Json::object());
+        return;
+    }
     if (method == "Fetch.requestPaused") {
         std::unique_ptr<PendingPost> post = std::move(_pendingPost);
         const std::string frameId = params.value("frameId", "");
