@@ -141,7 +141,7 @@ Status HtmlElementEventReceiver::InnerAdviseEventReady(const char* elementId) {
         return status;
     }
     source = element;
-    return Connect(elementId);
+    return Connect();
 }
 
 Status HtmlElementEventReceiver::InnerAdviseEventReady(const ElementRef& element) {
@@ -152,10 +152,10 @@ Status HtmlElementEventReceiver::InnerAdviseEventReady(const ElementRef& element
     }
     if (element == nullptr) return ZUN_E_INVALID_ARG;
     source = element;
-    return Connect("");
+    return Connect();
 }
 
-Status HtmlElementEventReceiver::Connect(const char*) {
+Status HtmlElementEventReceiver::Connect() {
     const Status status = source->ConnectClick(Events(), *this, &_connection);
     ZUN_TRACE("ZUN: HtmlElementEventReceiver::InnerAdviseEventReady: this->DispEventAdvise() returns %u", status);
     return status;

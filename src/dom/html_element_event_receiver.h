@@ -51,7 +51,7 @@ public:
 
 protected:
     virtual platform::dom::ClickEvents Events() const { return platform::dom::ClickEvents::InputElement; }
-    Status Connect(const char* elementId);
+    Status Connect();
 
     Browser* browser = nullptr;  // not owned
     ElementRef source;

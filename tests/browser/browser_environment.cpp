@@ -22,6 +22,7 @@ public:
         setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
         gBrowser = std::make_unique<BrowserHarness>();
         ASSERT_EQ(gBrowser->CreateStatus(), 0u) << "the browser did not start";
+        EXPECT_TRUE(gBrowser->Browser().IsHeadless());
     }
     void TearDown() override {
         gBrowser.reset();

@@ -24,10 +24,9 @@ Status ChromiumBrowser::GetDocument(dom::DocumentRef* document) {
     return 0;
 }
 
-Status ChromiumBrowser::SetHostFlags(uint32_t flags) {
+Status ChromiumBrowser::SetHostFlags(uint32_t) {
     // The page fills the window: borders, scroll bars and themes are the
     // browser's own.
-    _hostFlags = flags;
     return 0;
 }
 

@@ -33,11 +33,9 @@ public:
     bool IsHeadless() const;
     // The browser's main process.
     int ProcessId() const;
-    uint32_t HostFlags() const { return _hostFlags; }
 
 private:
     std::shared_ptr<ChromiumSession> _session;
-    uint32_t _hostFlags = 0;
 };
 
 }  // namespace zun::platform::posix

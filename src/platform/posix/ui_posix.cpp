@@ -115,7 +115,6 @@ std::mutex gLock;
 std::condition_variable gWake;
 std::map<uintptr_t, std::shared_ptr<Window>> gWindows;
 uintptr_t gNextId = 0x10010;
-thread_local KeyFilter* tKeyFilter = nullptr;
 
 uintptr_t ToId(WindowHandle handle) { return reinterpret_cast<uintptr_t>(handle); }
 WindowHandle ToHandle(uintptr_t id) { return reinterpret_cast<WindowHandle>(id); }
@@ -625,14 +624,13 @@ int32_t GetProgressPosition(WindowHandle progressBar) {
 
 int32_t GetVerticalScrollArrowHeight() { return 17; }
 
-Status InstallKeyboardHook(KeyFilter& filter) {
+Status InstallKeyboardHook(KeyFilter&) {
     // Keys reach the headless dialogs only through the browser window, which
-    // handles them itself; the filter is kept for the thread all the same.
-    tKeyFilter = &filter;
+    // handles them itself: there is nothing to filter.
     return 0;
 }
 
-void RemoveKeyboardHook() { tKeyFilter = nullptr; }
+void RemoveKeyboardHook() {}
 
 ModuleInstance GetModuleInstance() {
     Dl_info info{};
