@@ -1,0 +1,41 @@
+// The browser control on Linux: a browser process per dialog, driven over
+// its DevTools pipe. Besides the port, it offers what tests need to act as
+// the person in front of the window.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/browser.h"
+
+namespace zun::platform::posix {
+
+class ChromiumSession;
+
+class ChromiumBrowser final : public browser::Browser {
+public:
+    explicit ChromiumBrowser(std::shared_ptr<ChromiumSession> session);
+    ~ChromiumBrowser() override;
+
+    Status Navigate(const char* url, PostDataArgument* postData, const char* headers) override;
+    Status GetDocument(dom::DocumentRef* document) override;
+    Status SetHostFlags(uint32_t flags) override;
+    void TranslateKey(uint32_t message, uint32_t key) override;
+
+    // A mouse click at the centre of the element, as a person makes it.
+    Status Click(dom::Element& element);
+    // The element a script expression of the page names (null when none).
+    Status FindElement(const char* expression, dom::ElementRef* element);
+    // The browser's open pages (windows and tabs).
+    int PageCount();
+    // The text of the last alert the page showed.
+    std::string LastDialogMessage();
+    bool IsHeadless() const;
+    // The browser's main process.
+    int ProcessId() const;
+
+private:
+    std::shared_ptr<ChromiumSession> _session;
+};
+
+}  // namespace zun::platform::posix

@@ -1,0 +1,80 @@
+// A browser process driven over its DevTools pipe: commands go out on the
+// browser's fd 3, replies and events come back on its fd 4, each a JSON text
+// ended by a NUL byte. A reader thread drains the pipe at all times, so the
+// browser never stalls on a full pipe while a command waits for its reply.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/status.h"
+
+namespace zun::platform::posix {
+
+using Json = nlohmann::json;
+
+// A command that got no reply in time, or whose browser has gone.
+inline constexpr Status kBrowserGone = 0x800706BAu;  // RPC_S_SERVER_UNAVAILABLE
+inline constexpr Status kBrowserTimeout = 0x800705B4u;  // ERROR_TIMEOUT
+
+class DevToolsPipe {
+public:
+    // Called on the reader thread for every event, and once with the method
+    // "" when the browser has gone (end of its pipe).
+    using EventHandler = std::function<void(const std::string& method, const Json& params,
+                                            const std::string& sessionId)>;
+
+    explicit DevToolsPipe(EventHandler onEvent);
+    ~DevToolsPipe();
+    DevToolsPipe(const DevToolsPipe&) = delete;
+    DevToolsPipe& operator=(const DevToolsPipe&) = delete;
+
+    // Starts `program` with `arguments` in a session of its own, with
+    // `environment` entries ("NAME=value") added to this process's.
+    Status Start(const std::string& program, const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& environment);
+    // Sends a command and waits for its reply (no limit when timeout is 0).
+    // The reply's "result", or the command's error as a failure.
+    Status Call(const std::string& method, const Json& params, const std::string& sessionId, Json* result,
+                std::chrono::milliseconds timeout = std::chrono::seconds(15));
+    // Sends a command without waiting; usable from the event handler.
+    void Post(const std::string& method, const Json& params, const std::string& sessionId);
+    bool IsAlive();
+    int ProcessId() const { return _pid; }
+    // Closes the pipe, gives the browser a moment to exit, then ends its
+    // process group.
+    void Stop();
+
+private:
+    struct Reply {
+        bool done = false;
+        Json message;
+    };
+
+    int Send(const std::string& method, const Json& params, const std::string& sessionId, bool awaitReply);
+    void ReadLoop();
+    void Dispatch(const std::string& text);
+
+    EventHandler _onEvent;
+    pid_t _pid = -1;
+    int _commandFd = -1;
+    int _replyFd = -1;
+    std::thread _reader;
+    std::mutex _writeLock;
+    std::mutex _lock;
+    std::condition_variable _replied;
+    std::map<int, Reply> _replies;
+    int _nextId = 1;
+    bool _alive = false;
+};
+
+}  // namespace zun::platform::posix

@@ -1,0 +1,33 @@
+#include "platform/win32/browser_host_class.h"
+
+namespace zun::platform::win32 {
+namespace {
+
+LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE) {
+        if (auto* listener = reinterpret_cast<HostResizeListener*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            listener->OnHostResized();
+        }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+Status RegisterBrowserHostClass(HINSTANCE instance) {
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExA(instance, kBrowserHostClass, &existing)) return 0;
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = HostProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kBrowserHostClass;
+    return RegisterClassExA(&windowClass) != 0 ? 0 : static_cast<Status>(GetLastError());
+}
+
+void UnregisterBrowserHostClass(HINSTANCE instance) { UnregisterClassA(kBrowserHostClass, instance); }
+
+}  // namespace zun::platform::win32

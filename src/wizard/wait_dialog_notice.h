@@ -1,0 +1,35 @@
+// The notices that drive the wait page: a window message sent synchronously
+// to the running wizard window, wParam the kind, lParam the address of a
+// WaitDialogNotice (kinds 0 to 2) or a plain value (kind 3).
+#pragma once
+
+#include <cstdint>
+
+namespace zun {
+
+inline constexpr uint32_t WM_WAITDIALOGNOTICE = 0xB267;
+
+inline constexpr uintptr_t ENGINEAUTOUPDATE = 0;
+inline constexpr uintptr_t CONNECTIONERROR = 1;
+inline constexpr uintptr_t DOWNLOADPROGRESS = 2;
+inline constexpr uintptr_t CONNECTIONERROR_BTNCLK = 3;
+
+// Answers of the wait page's buttons (kind 3).
+inline constexpr intptr_t kWaitAnswerRetry = 4;
+inline constexpr intptr_t kWaitAnswerCancel = 2;
+
+// Phases of a DOWNLOADPROGRESS notice.
+inline constexpr uint32_t kProgressBegin = 0;
+inline constexpr uint32_t kProgressComplete = 1;
+inline constexpr uint32_t kProgressUpdate = 2;
+
+// Lives on the sender's stack; the receiver uses it only during the call.
+struct WaitDialogNotice {
+    const char* topText;
+    const char* bottomText;
+    uintptr_t eventOrDone;   // kind 1: the answer's event; kind 2: bytes done
+    uint32_t total;          // kind 2: total bytes
+    uintptr_t resultOrPhase; // kind 1: address of the result slot; kind 2: the phase
+};
+
+}  // namespace zun

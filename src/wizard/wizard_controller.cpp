@@ -1,0 +1,73 @@
+#include "wizard/wizard_controller.h"
+
+#include <cstring>
+
+#include "base/trace.h"
+
+namespace zun {
+
+namespace ui = platform::ui;
+
+namespace {
+
+unsigned HandleValue(ui::WindowHandle window) {
+    return static_cast<unsigned>(reinterpret_cast<uintptr_t>(window));
+}
+
+}  // namespace
+
+WizardController& TheWizardController() {
+    static WizardController controller;
+    return controller;
+}
+
+void WizardController::SetRunningWizardHWND(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(_wizardWindowLock);
+    _runningWizard.store(window);
+}
+
+WizardController::WindowHandle WizardController::GetRunningWizardHWND() {
+    WindowHandle window = _runningWizard.load();
+    return ui::IsWindow(window) ? window : nullptr;
+}
+
+void WizardController::CloseRunningWizard() {
+    ui::SendWindowMessage(_runningWizard.load(), ui::kMsgClose, 0, 0, nullptr);
+}
+
+void WizardController::SetRunningEasterEggHWND(WindowHandle window) {
+    ZUN_TRACE("ZUN: Prolog WizardController::SetRunningEasterEggHWND()");
+    _runningEasterEgg = window;
+    ZUN_TRACE("ZUN: WizardController::SetRunningEasterEggHWND(): Value is %u", HandleValue(window));
+    ZUN_TRACE("ZUN: Epilog WizardController::SetRunningEasterEggHWND()");
+}
+
+WizardController::WindowHandle WizardController::GetRunningEasterEggHWND() {
+    ZUN_TRACE("ZUN: Prolog WizardController::GetRunningEasterEggHWND() - value is %u",
+              HandleValue(_runningEasterEgg));
+    WindowHandle window = ui::IsWindow(_runningEasterEgg) ? _runningEasterEgg : nullptr;
+    ZUN_TRACE("ZUN: Epilog WizardController::GetRunningEasterEggHWND()");
+    return window;
+}
+
+ui::ModuleInstance WizardController::GetModuleInstance() { return ui::GetModuleInstance(); }
+
+Status WizardController::BuildPostDataVariant(platform::PostDataArgument* out, const char* body) {
+    ZUN_TRACE("ZUN: Prolog WizardController::BuildPostDataVariant()");
+    Status status = ZUN_E_INVALID_ARG;
+    if (out != nullptr && body != nullptr) {
+        status = out->Assign(reinterpret_cast<const uint8_t*>(body), std::strlen(body));
+        if (status != 0) {
+            ZUN_TRACE("ZUN_E: WizardController::BuildPostDataVariant(): Assign(): Failure %u", status);
+        }
+    }
+    ZUN_TRACE("ZUN: Epilog WizardController::BuildPostDataVariant()");
+    return status;
+}
+
+bool WizardController::UnregisterHostWindowClasses() {
+    ui::UnregisterHostWindowClasses();
+    return true;
+}
+
+}  // namespace zun

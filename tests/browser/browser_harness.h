@@ -1,0 +1,197 @@
+// A wizard-like dialog with a browser, run on a thread of its own for a whole
+// group of tests: one browser process serves many tests. Tests hand work to
+// the dialog's thread with Do() and wait for the browser's events.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/browser.h"
+#include "platform/posix/chromium_browser.h"
+#include "ui/test_dialog.h"
+#include "wizard/wait_dialog_notice.h"
+
+namespace zun::testing {
+
+struct BrowserEvent {
+    std::string kind;
+    std::string url;
+    int32_t value = 0;
+    std::thread::id thread;
+};
+
+struct Notice {
+    uintptr_t kind;
+    intptr_t value;  // kind 3: the answer; kind 2: eventOrDone
+    uint32_t total;
+    uintptr_t phase;
+};
+
+class BrowserHarness final : public platform::browser::BrowserEvents {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    BrowserHarness() {
+        _dialog.handlers[WM_WAITDIALOGNOTICE] = [this](platform::ui::WindowHandle, uintptr_t kind,
+                                                       intptr_t lParam) -> intptr_t {
+            Notice notice{kind, lParam, 0, 0};
+            if (kind == DOWNLOADPROGRESS) {
+                auto* record = reinterpret_cast<const WaitDialogNotice*>(lParam);
+                notice = {kind, static_cast<intptr_t>(record->eventOrDone), record->total, record->resultOrPhase};
+            }
+            Record([&] { _notices.push_back(notice); });
+            return 0;
+        };
+        _dialog.onInit = [this](platform::ui::WindowHandle self) {
+            std::unique_ptr<platform::browser::Browser> browser;
+            const Status status =
+                platform::browser::CreateBrowser(self, platform::ui::kBrowserControlId, *this, &browser);
+            _browser.reset(static_cast<platform::posix::ChromiumBrowser*>(browser.release()));
+            Record([&] {
+                _window = self;
+                _thread = std::this_thread::get_id();
+                _createStatus = status;
+                _started = true;
+            });
+            // A dialog whose browser cannot start reports it and ends.
+            if (status != 0) platform::ui::EndDialog(self, -1);
+        };
+        _runner = std::thread([this] {
+            const intptr_t code = _dialog.Run();
+            Record([&] {
+                _ended = true;
+                _endCode = code;
+            });
+        });
+        WaitFor([this] { return _started; }, std::chrono::seconds(30));
+    }
+
+    ~BrowserHarness() {
+        Do([this] {
+            _browser.reset();
+            platform::ui::EndDialog(_window, 0);
+        });
+        _runner.join();
+    }
+
+    Status CreateStatus() const { return _createStatus; }
+    platform::posix::ChromiumBrowser& Browser() { return *_browser; }
+    bool HasBrowser() const { return _browser != nullptr; }
+    platform::ui::WindowHandle Window() const { return _window; }
+    std::thread::id DialogThread() const { return _thread; }
+
+    // Runs `work` on the dialog's thread and waits for it; false when the
+    // dialog has ended.
+    bool Do(std::function<void()> work) {
+        if (Ended()) return false;
+        auto done = std::make_shared<bool>(false);
+        if (!platform::ui::PostWindowTask(_window, [this, work, done] {
+                work();
+                Record([&] { *done = true; });
+            })) {
+            return false;
+        }
+        return WaitFor([&] { return *done || _ended; }, std::chrono::seconds(60));
+    }
+
+    // Waits until `ready` holds (checked under the harness's lock).
+    bool WaitFor(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(_lock);
+        return _changed.wait_for(lock, limit, ready);
+    }
+
+    size_t Count(const std::string& kind) {
+        std::lock_guard<std::mutex> lock(_lock);
+        size_t count = 0;
+        for (const BrowserEvent& event : _events) count += event.kind == kind ? 1 : 0;
+        return count;
+    }
+
+    // Navigates and waits for the page's document complete.
+    bool Open(const std::string& url, platform::PostDataArgument* body = nullptr, const char* headers = nullptr) {
+        const size_t before = Count("DocumentComplete");
+        Status status = 1;
+        Do([&] { status = _browser->Navigate(url.c_str(), body, headers); });
+        return status == 0 && WaitForCount("DocumentComplete", before + 1);
+    }
+
+    bool WaitForCount(const std::string& kind, size_t count, std::chrono::milliseconds limit = std::chrono::seconds(15)) {
+        return WaitFor(
+            [&] {
+                size_t seen = 0;
+                for (const BrowserEvent& event : _events) seen += event.kind == kind ? 1 : 0;
+                return seen >= count;
+            },
+            limit);
+    }
+
+    std::vector<BrowserEvent> TakeEvents() {
+        std::lock_guard<std::mutex> lock(_lock);
+        std::vector<BrowserEvent> events;
+        events.swap(_events);
+        return events;
+    }
+    std::vector<Notice> TakeNotices() {
+        std::lock_guard<std::mutex> lock(_lock);
+        std::vector<Notice> notices;
+        notices.swap(_notices);
+        return notices;
+    }
+    bool WaitForEnd(std::chrono::milliseconds limit) {
+        return WaitFor([this] { return _ended; }, limit);
+    }
+    bool Ended() {
+        std::lock_guard<std::mutex> lock(_lock);
+        return _ended;
+    }
+    intptr_t EndCode() {
+        std::lock_guard<std::mutex> lock(_lock);
+        return _endCode;
+    }
+
+    void OnBeforeNavigate2(const char* url) override { Add("BeforeNavigate2", url, 0); }
+    void OnDocumentComplete(const char* url) override { Add("DocumentComplete", url, 0); }
+    void OnDownloadBegin() override { Add("DownloadBegin", "", 0); }
+    void OnDownloadComplete() override { Add("DownloadComplete", "", 0); }
+    void OnProgressChange(int32_t progress, int32_t) override { Add("ProgressChange", "", progress); }
+    void OnSetSecureLockIcon(int32_t value) override { Add("SetSecureLockIcon", "", value); }
+    void OnBrowserFailed(Status status) override {
+        Add("BrowserFailed", "", static_cast<int32_t>(status));
+        // As the wizard does: report and end.
+        platform::ui::EndDialog(_window, -1);
+    }
+
+private:
+    void Add(const char* kind, const char* url, int32_t value) {
+        Record([&] { _events.push_back({kind, url, value, std::this_thread::get_id()}); });
+    }
+    void Record(const std::function<void()>& change) {
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            change();
+        }
+        _changed.notify_all();
+    }
+
+    TestDialog _dialog;
+    std::unique_ptr<platform::posix::ChromiumBrowser> _browser;
+    std::thread _runner;
+    std::mutex _lock;
+    std::condition_variable _changed;
+    std::vector<BrowserEvent> _events;
+    std::vector<Notice> _notices;
+    platform::ui::WindowHandle _window = nullptr;
+    std::thread::id _thread;
+    Status _createStatus = 1;
+    bool _started = false;
+    bool _ended = false;
+    intptr_t _endCode = 0;
+};
+
+}  // namespace zun::testing

@@ -1,0 +1,161 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "blob_text.h"
+#include "browser/browser_environment.h"
+#include "dom/html_element.h"
+#include "trace_capture.h"
+
+namespace zun {
+namespace {
+
+using ::testing::Contains;
+using testing::TheBrowser;
+using testing::ThePages;
+
+// Runs `check` on the dialog's thread with the helper hooked up to `path`.
+void OnPage(const std::string& path, const std::function<void(HtmlElement&)>& check) {
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http(path)));
+    TheBrowser().Do([&] {
+        platform::dom::DocumentRef document;
+        ASSERT_EQ(TheBrowser().Browser().GetDocument(&document), 0u);
+        HtmlElement page;
+        ASSERT_EQ(page.HookupDocument(document), 0u);
+        ASSERT_TRUE(page.IsHookedUp());
+        check(page);
+    });
+}
+
+TEST(HtmlElement, EveryOperationNeedsAHookedUpDocument) {
+    HtmlElement page;
+    char buffer[16] = "x";
+    uint32_t size = sizeof buffer;
+    CartState cartState;
+    EXPECT_FALSE(page.IsHookedUp());
+    EXPECT_FALSE(page.DoesElementExist("field"));
+    platform::dom::ElementRef element;
+    EXPECT_EQ(page.GetElement("field", &element), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.GetInputElementValue("field", buffer, &size), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.SetInputElementValue("field", "v"), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.GetElementInnerText("field", buffer, &size), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.SetElementInnerText("field", "v"), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.SetElementStyleAttribute("field", "visibility", "hidden"), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.SetElementAttributeValue("field", "a", "b"), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.GetCartStateElementValue(cartState), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.GetDocumentTitleText(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(page.ShowWarningModal("t", "m", 1), ZUN_E_NOT_FOUND);
+    EXPECT_STREQ(buffer, "x");
+    EXPECT_EQ(page.HookupDocument(nullptr), ZUN_E_INVALID_ARG);
+}
+
+TEST(HtmlElement, ValuesAndTextsWithTheCallersBufferSize) {
+    OnPage("/elements.html", [](HtmlElement& page) {
+        char buffer[64] = "untouched";
+        uint32_t size = 6;
+        EXPECT_EQ(page.GetInputElementValue("field", buffer, &size), ZUN_E_BUFFER_TOO_SMALL);
+        EXPECT_EQ(size, 7u);
+        EXPECT_STREQ(buffer, "untouched");
+        size = 0;
+        EXPECT_EQ(page.GetInputElementValue("field", buffer, &size), ZUN_E_BUFFER_TOO_SMALL);
+        EXPECT_EQ(size, 7u);
+        size = 7;
+        EXPECT_EQ(page.GetInputElementValue("field", buffer, &size), 0u);
+        EXPECT_STREQ(buffer, "abcdef");
+
+        // Names find elements too; 8-bit text survives the round trip.
+        EXPECT_TRUE(page.DoesElementExist("byname"));
+        EXPECT_EQ(page.SetInputElementValue("byname", "caf\xE9"), 0u);
+        size = sizeof buffer;
+        EXPECT_EQ(page.GetInputElementValue("byname", buffer, &size), 0u);
+        EXPECT_STREQ(buffer, "caf\xE9");
+
+        size = sizeof buffer;
+        EXPECT_EQ(page.GetElementInnerText("para", buffer, &size), 0u);
+        EXPECT_STREQ(buffer, "Hello page");
+        EXPECT_EQ(page.SetElementInnerText("para", "Contacting"), 0u);
+        size = sizeof buffer;
+        EXPECT_EQ(page.GetElementInnerText("para", buffer, &size), 0u);
+        EXPECT_STREQ(buffer, "Contacting");
+        // A paragraph has no input value.
+        size = sizeof buffer;
+        EXPECT_EQ(page.GetInputElementValue("para", buffer, &size), ZUN_E_NOT_FOUND);
+
+        EXPECT_EQ(page.SetElementStyleAttribute("box", "visibility", "hidden"), 0u);
+        EXPECT_EQ(page.SetElementAttributeValue("box", "data-x", "1"), 0u);
+        platform::dom::ElementRef box;
+        ASSERT_EQ(page.GetElement("box", &box), 0u);
+        std::optional<std::string> style;
+        ASSERT_EQ(box->GetAttribute("style", &style), 0u);
+        EXPECT_EQ(style, "visibility: hidden;");
+        std::optional<std::string> data;
+        ASSERT_EQ(box->GetAttribute("data-x", &data), 0u);
+        EXPECT_EQ(data, "1");
+    });
+}
+
+TEST(HtmlElement, UnknownIdTracesTheElementDump) {
+    OnPage("/elements.html", [](HtmlElement& page) {
+        testing::TraceCapture trace;
+        EXPECT_FALSE(page.DoesElementExist("missing"));
+        EXPECT_EQ(page.SetElementInnerText("missing", "x"), ZUN_E_NOT_FOUND);
+        EXPECT_EQ(page.SetElementStyleAttribute("missing", "visibility", "hidden"), ZUN_E_NOT_FOUND);
+        const auto messages = trace.Messages();
+        EXPECT_THAT(messages, Contains("BEGINNING DEBUG DUMP OF ALL ELEMENTS...."));
+        EXPECT_THAT(messages, Contains(::testing::MatchesRegex(
+                                  "ZUN_E: HtmlElement::GetElement\\(\\): _collection\\[[0-9]+\\] = field")));
+        EXPECT_THAT(messages, Contains("ENDING DEBUG DUMP OF ALL ELEMENTS...."));
+        EXPECT_THAT(messages, Contains("ZUN: HtmlElement::GetInputElementValue(): Element not found."));
+        EXPECT_THAT(messages,
+                    Contains("ZUN_E: HtmlElement::SetElementStyleAttribute(): Failure to find element 3825205252."));
+    });
+}
+
+TEST(HtmlElement, CartStateComesFromTheFirstMarkedInput) {
+    const std::string first = testing::EncodeBase64(testing::MakeBlob({{"PAGENAME", "FIRST"}}));
+    const std::string second = testing::EncodeBase64(testing::MakeBlob({{"PAGENAME", "SECOND"}}));
+    OnPage("/elements.html", [&](HtmlElement& page) {
+        ASSERT_EQ(page.SetInputElementValue("c1", first.c_str()), 0u);
+        ASSERT_EQ(page.SetInputElementValue("c2", second.c_str()), 0u);
+        CartState cartState;
+        ASSERT_EQ(page.GetCartStateElementValue(cartState), 0u);
+        char value[16];
+        ASSERT_EQ(cartState.GetValue("PAGENAME", value, sizeof value), 0u);
+        EXPECT_STREQ(value, "FIRST");
+
+        // Base64 text whose bytes are no blob.
+        ASSERT_EQ(page.SetInputElementValue("c1", "aGVsbG8gd29ybGQh"), 0u);
+        EXPECT_EQ(page.GetCartStateElementValue(cartState), ZUN_E_INVALID_CARTSTATE);
+
+        // The marker's value must be the attribute's own name.
+        ASSERT_EQ(page.SetElementAttributeValue("c1", "__CARTSTATE", "x"), 0u);
+        ASSERT_EQ(page.SetElementAttributeValue("c2", "__CARTSTATE", "x"), 0u);
+        testing::TraceCapture trace;
+        EXPECT_EQ(page.GetCartStateElementValue(cartState), ZUN_E_NOT_FOUND);
+        EXPECT_THAT(trace.Messages(), Contains("ZUN_E: HtmlElement::GetCartStateElementValue(): CartState not found."));
+    });
+}
+
+TEST(HtmlElement, TitleIsCutToTheBuffer) {
+    OnPage("/long-title", [](HtmlElement& page) {
+        char title[256];
+        ASSERT_EQ(page.GetDocumentTitleText(title, sizeof title), 0u);
+        EXPECT_EQ(std::string(title), std::string(255, 'T'));
+    });
+    OnPage("/elements.html", [](HtmlElement& page) {
+        char title[256];
+        ASSERT_EQ(page.GetDocumentTitleText(title, sizeof title), 0u);
+        EXPECT_STREQ(title, "Elements");
+    });
+}
+
+TEST(HtmlElement, WarningShowsTitleMessageAndErrorNumberInTheAlert) {
+    OnPage("/elements.html", [](HtmlElement& page) {
+        EXPECT_EQ(page.ShowWarningModal("Format Error.", "The page could not be read.", 5), 0u);
+    });
+    // The browser shows line ends as plain newlines.
+    EXPECT_EQ(TheBrowser().Browser().LastDialogMessage(),
+              "Format Error.\n\nThe page could not be read.\n\nError : 5\n\n");
+}
+
+}  // namespace
+}  // namespace zun

@@ -1,0 +1,121 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "browser/browser_environment.h"
+#include "dom/html_element.h"
+#include "wizard/wizard_controller.h"
+
+namespace zun {
+namespace {
+
+using testing::BrowserEvent;
+using testing::TheBrowser;
+using testing::ThePages;
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex;
+}
+
+// The texts of the echo page's fields.
+std::map<std::string, std::string> ReadEcho() {
+    std::map<std::string, std::string> fields;
+    TheBrowser().Do([&] {
+        platform::dom::DocumentRef document;
+        TheBrowser().Browser().GetDocument(&document);
+        HtmlElement page;
+        ASSERT_EQ(page.HookupDocument(document), 0u);
+        for (const char* id : {"method", "type", "body"}) {
+            char text[4096];
+            uint32_t size = sizeof text;
+            ASSERT_EQ(page.GetElementInnerText(id, text, &size), 0u) << id;
+            fields[id] = text;
+        }
+    });
+    return fields;
+}
+
+// The kinds of the events, with the address for navigations.
+std::vector<std::string> Sequence(const std::vector<BrowserEvent>& events) {
+    std::vector<std::string> kinds;
+    for (const BrowserEvent& event : events) {
+        if (event.kind == "BeforeNavigate2" || event.kind == "DocumentComplete") {
+            kinds.push_back(event.kind + " " + event.url.substr(event.url.rfind('/')));
+        }
+    }
+    return kinds;
+}
+
+TEST(Navigation, PostsTheBodyByteForByteAndReportsEventsInOrderOnTheDialogThread) {
+    const std::string body = "name=A%41+b&raw=\x02 = + %41 \xE9\xFF\x80";
+    platform::PostDataArgument argument;
+    ASSERT_EQ(TheWizardController().BuildPostDataVariant(&argument, body.c_str()), 0u);
+    TheBrowser().TakeEvents();
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/echo"), &argument,
+                                  "Content-Type: application/x-www-form-urlencoded\r\n"));
+    const auto fields = ReadEcho();
+    EXPECT_EQ(fields.at("method"), "POST");
+    EXPECT_EQ(fields.at("type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(fields.at("body"), Hex(body));
+
+    const std::vector<BrowserEvent> events = TheBrowser().TakeEvents();
+    EXPECT_THAT(Sequence(events), ::testing::ElementsAre("BeforeNavigate2 /echo", "DocumentComplete /echo"));
+    for (const BrowserEvent& event : events) EXPECT_EQ(event.thread, TheBrowser().DialogThread()) << event.kind;
+    std::vector<std::string> kinds;
+    for (const BrowserEvent& event : events) {
+        if (event.kind != "ProgressChange" && event.kind != "SetSecureLockIcon") kinds.push_back(event.kind);
+    }
+    EXPECT_THAT(kinds, ::testing::ElementsAre("BeforeNavigate2", "DownloadBegin", "DownloadComplete",
+                                              "DocumentComplete"));
+}
+
+TEST(Navigation, ClickedLinksAndSubmittedFormsNavigateWithEvents) {
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/form.html")));
+    auto click = [](const char* expression) {
+        const size_t before = TheBrowser().Count("DocumentComplete");
+        TheBrowser().Do([&] {
+            platform::dom::ElementRef element;
+            ASSERT_EQ(TheBrowser().Browser().FindElement(expression, &element), 0u);
+            ASSERT_NE(element, nullptr);
+            ASSERT_EQ(TheBrowser().Browser().Click(*element), 0u);
+        });
+        return TheBrowser().WaitForCount("DocumentComplete", before + 1);
+    };
+
+    TheBrowser().TakeEvents();
+    ASSERT_TRUE(click("document.getElementById('send')"));
+    EXPECT_THAT(Sequence(TheBrowser().TakeEvents()),
+                ::testing::ElementsAre("BeforeNavigate2 /echo", "DocumentComplete /echo"));
+    const auto fields = ReadEcho();
+    EXPECT_EQ(fields.at("method"), "POST");
+    EXPECT_EQ(fields.at("body"), Hex("q=a+b"));
+
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/form.html")));
+    TheBrowser().TakeEvents();
+    ASSERT_TRUE(click("document.getElementById('back')"));
+    EXPECT_THAT(Sequence(TheBrowser().TakeEvents()),
+                ::testing::ElementsAre("BeforeNavigate2 /elements.html", "DocumentComplete /elements.html"));
+}
+
+TEST(Navigation, SecureLockFollowsTheConnection) {
+    auto lockAfter = [](const std::string& url) {
+        TheBrowser().TakeEvents();
+        EXPECT_TRUE(TheBrowser().Open(url));
+        TheBrowser().WaitForCount("SetSecureLockIcon", 1, std::chrono::seconds(5));
+        int32_t lock = -1;
+        for (const BrowserEvent& event : TheBrowser().TakeEvents()) {
+            if (event.kind == "SetSecureLockIcon") lock = event.value;
+        }
+        return lock;
+    };
+    EXPECT_EQ(lockAfter(ThePages().Https("/elements.html")), 6);
+    EXPECT_EQ(lockAfter(ThePages().Http("/elements.html")), 0);
+}
+
+}  // namespace
+}  // namespace zun
