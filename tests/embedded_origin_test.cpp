@@ -18,7 +18,8 @@ TEST(EmbeddedOrigin, ResAddressesMapToTheOriginAndBack) {
 
     char modulePath[4096];
     ASSERT_EQ(GetEngineModulePath(modulePath, sizeof modulePath), 0u);
-    EXPECT_EQ(EngineUrlOf("http://resources.invalid/wait.htm#top"), std::string("res://") + modulePath + "/wait.htm#top");
+    EXPECT_EQ(EngineUrlOf("http://resources.invalid/wait.htm#top"),
+              std::string("res://") + modulePath + "/wait.htm#top");
     EXPECT_EQ(EngineUrlOf("http://127.0.0.1:8080/wait.htm"), "http://127.0.0.1:8080/wait.htm");
     EXPECT_TRUE(IsEmbeddedOriginUrl("http://resources.invalid/x"));
     EXPECT_FALSE(IsEmbeddedOriginUrl("http://resources.invalid.example/x"));

@@ -316,7 +316,9 @@ void ChromiumSession::Deliver(const std::string& method, const Json& params) {
         _events.OnDownloadComplete();
     } else if (method == "Page.frameNavigated") {
         const Json frame = params.value("frame", Json::object());
-        if (!frame.contains("parentId")) _currentUrl = EngineUrlOf(frame.value("url", "") + frame.value("urlFragment", ""));
+        if (!frame.contains("parentId")) {
+            _currentUrl = EngineUrlOf(frame.value("url", "") + frame.value("urlFragment", ""));
+        }
     } else if (method == "Page.loadEventFired") {
         if (_loading) {
             _loading = false;
