@@ -6,11 +6,11 @@ namespace zun {
 namespace {
 
 constexpr uint8_t kNotInAlphabet = 0x80;
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 constexpr std::array<uint8_t, 256> MakeDecodeTable() {
     std::array<uint8_t, 256> table{};
     for (auto& entry : table) entry = kNotInAlphabet;
-    constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (uint8_t value = 0; value < 64; ++value) table[static_cast<unsigned char>(kAlphabet[value])] = value;
     return table;
 }
@@ -65,6 +65,20 @@ size_t DecodeBase64(const char* text, uint8_t* out, size_t limit, size_t* count)
         out[written++] = static_cast<uint8_t>(bits >> held);
         bits &= (1u << held) - 1;
     }
+}
+
+std::string EncodeBase64(const uint8_t* data, size_t size) {
+    std::string out;
+    out.reserve((size + 2) / 3 * 4);
+    for (size_t i = 0; i < size; i += 3) {
+        const uint32_t chunk = (uint32_t{data[i]} << 16) | (i + 1 < size ? uint32_t{data[i + 1]} << 8 : 0) |
+                               (i + 2 < size ? uint32_t{data[i + 2]} : 0);
+        out += kAlphabet[(chunk >> 18) & 63];
+        out += kAlphabet[(chunk >> 12) & 63];
+        out += i + 1 < size ? kAlphabet[(chunk >> 6) & 63] : '=';
+        out += i + 2 < size ? kAlphabet[chunk & 63] : '=';
+    }
+    return out;
 }
 
 }  // namespace zun

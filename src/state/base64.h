@@ -1,8 +1,9 @@
-// The engine's base64 decoder (standard alphabet, "=" padding).
+// The engine's base64 coding (standard alphabet, "=" padding).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zun {
 
@@ -14,5 +15,8 @@ namespace zun {
 // the bytes written until then stay. When `count` is given, every decoded
 // byte adds 1 to it, also the one that no longer fits.
 size_t DecodeBase64(const char* text, uint8_t* out, size_t limit, size_t* count);
+
+// The base64 text of `size` bytes, padded with "=".
+std::string EncodeBase64(const uint8_t* data, size_t size);
 
 }  // namespace zun

@@ -40,7 +40,7 @@ protected:
 };
 
 TEST_F(Receivers, WaitPageButtonsSendProgressThenTheirAnswer) {
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/wait.html")));
+    ASSERT_TRUE(TheBrowser().Open(testing::EmbeddedPageUrl("wait.htm")));
     TheWizardController().SetWizardMode(WIZARDMODE_WAIT);
     TheBrowser().Do([] {
         TheWizardController().SetRunningWizardHWND(TheBrowser().Window());

@@ -10,6 +10,8 @@
 
 #include "base/trace.h"
 #include "platform/posix/chromium_dom.h"
+#include "platform/posix/embedded_origin.h"
+#include "state/base64.h"
 
 namespace zun::platform::posix {
 namespace {
@@ -47,18 +49,14 @@ std::vector<std::pair<std::string, std::string>> ParseHeaders(const char* header
     return parsed;
 }
 
-std::string EncodeBase64(const std::vector<uint8_t>& bytes) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const uint32_t chunk = (uint32_t{bytes[i]} << 16) | (i + 1 < bytes.size() ? uint32_t{bytes[i + 1]} << 8 : 0) |
-                               (i + 2 < bytes.size() ? uint32_t{bytes[i + 2]} : 0);
-        out += alphabet[(chunk >> 18) & 63];
-        out += alphabet[(chunk >> 12) & 63];
-        out += i + 1 < bytes.size() ? alphabet[(chunk >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? alphabet[chunk & 63] : '=';
+// The requests the page's Fetch domain pauses: always those of the embedded
+// pages' origin, and while a POST is pending every top document request.
+Json FetchPatterns(bool postPending) {
+    Json patterns = Json::array({EmbeddedOriginPattern()});
+    if (postPending) {
+        patterns.push_back({{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}});
     }
-    return out;
+    return {{"patterns", patterns}};
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -153,6 +151,8 @@ Status ChromiumSession::Open() {
         status = Command(domain, Json::object());
         if (status != 0) return status;
     }
+    status = Command("Fetch.enable", FetchPatterns(false));
+    if (status != 0) return status;
     status = Command("Runtime.addBinding", {{"name", kClickBinding}});
     if (status != 0) return status;
     Json tree;
@@ -185,7 +185,8 @@ Status ChromiumSession::Command(const std::string& method, const Json& params, J
 
 Status ChromiumSession::Navigate(const char* url, const std::vector<uint8_t>* body, const char* headers) {
     if (url == nullptr) return ZUN_E_INVALID_ARG;
-    if (body != nullptr) {
+    const std::string target = BrowserUrlOf(url);
+    if (body != nullptr && !IsEmbeddedOriginUrl(target)) {
         auto post = std::make_unique<PendingPost>();
         post->body = *body;
         post->headers = ParseHeaders(headers);
@@ -195,18 +196,19 @@ Status ChromiumSession::Navigate(const char* url, const std::vector<uint8_t>* bo
         }
         // The navigation leaves as a GET; the paused request is sent on as a
         // POST of exactly these bytes.
-        const Status status = Command(
-            "Fetch.enable",
-            {{"patterns", Json::array({{{"urlPattern", "*"}, {"resourceType", "Document"}, {"requestStage", "Request"}}})}});
+        const Status status = Command("Fetch.enable", FetchPatterns(true));
         if (status != 0) return status;
     } else {
         std::lock_guard<std::mutex> lock(_lock);
         _pendingPost.reset();
     }
     Json result;
-    const Status status = Command("Page.navigate", {{"url", url}}, &result);
+    const Status status = Command("Page.navigate", {{"url", target}}, &result);
     if (status != 0) return status;
-    return result.contains("errorText") && !result["errorText"].get<std::string>().empty() ? dom::kDomCallFailed : 0;
+    const std::string error = result.value("errorText", "");
+    if (error.empty()) return 0;
+    ZUN_TRACE("ZUN_E: ChromiumSession::Navigate(): %s: %s", target.c_str(), error.c_str());
+    return dom::kDomCallFailed;
 }
 
 void ChromiumSession::OnEvent(const std::string& method, const Json& params, const std::string& sessionId) {
@@ -228,13 +230,19 @@ void ChromiumSession::OnEvent(const std::string& method, const Json& params, con
         return;
     }
     if (method == "Fetch.requestPaused") {
+        const Json request = params.value("request", Json::object());
+        const std::string url = request.value("url", "");
+        if (IsEmbeddedOriginUrl(url)) {
+            lock.unlock();
+            _pipe->Post("Fetch.fulfillRequest", EmbeddedResponse(params.value("requestId", ""), url), sessionId);
+            return;
+        }
         std::unique_ptr<PendingPost> post = std::move(_pendingPost);
         const std::string frameId = params.value("frameId", "");
         if (post && frameId != _mainFrameId) {
             _pendingPost = std::move(post);  // not the top frame's navigation
         }
         lock.unlock();
-        Json request = params.value("request", Json::object());
         Json continuation = {{"requestId", params.value("requestId", "")}};
         if (post) {
             Json headerList = Json::array();
@@ -246,11 +254,11 @@ void ChromiumSession::OnEvent(const std::string& method, const Json& params, con
             }
             for (auto& [name, value] : post->headers) headerList.push_back({{"name", name}, {"value", value}});
             continuation["method"] = "POST";
-            continuation["postData"] = EncodeBase64(post->body);
+            continuation["postData"] = EncodeBase64(post->body.data(), post->body.size());
             continuation["headers"] = headerList;
         }
         _pipe->Post("Fetch.continueRequest", continuation, sessionId);
-        if (post) _pipe->Post("Fetch.disable", Json::object(), sessionId);
+        if (post) _pipe->Post("Fetch.enable", FetchPatterns(false), sessionId);
         return;
     }
     if (method == "Page.javascriptDialogOpening") {
@@ -285,7 +293,7 @@ void ChromiumSession::Deliver(const std::string& method, const Json& params) {
         _events.OnBrowserFailed(kBrowserGone);
     } else if (method == "Network.requestWillBeSent") {
         const bool topDocument = params.value("type", "") == "Document" && params.value("frameId", "") == mainFrame;
-        if (topDocument) _events.OnBeforeNavigate2(params["request"].value("url", "").c_str());
+        if (topDocument) _events.OnBeforeNavigate2(EngineUrlOf(params["request"].value("url", "")).c_str());
         if (topDocument && !_loading) {
             // A download runs from the top document's request to its load.
             _loading = true;
@@ -308,7 +316,9 @@ void ChromiumSession::Deliver(const std::string& method, const Json& params) {
         _events.OnDownloadComplete();
     } else if (method == "Page.frameNavigated") {
         const Json frame = params.value("frame", Json::object());
-        if (!frame.contains("parentId")) _currentUrl = frame.value("url", "") + frame.value("urlFragment", "");
+        if (!frame.contains("parentId")) {
+            _currentUrl = EngineUrlOf(frame.value("url", "") + frame.value("urlFragment", ""));
+        }
     } else if (method == "Page.loadEventFired") {
         if (_loading) {
             _loading = false;

@@ -4,14 +4,14 @@
 
 #include <vector>
 
+#include "platform/win32/engine_module.h"
 #include "platform/win32/module_file_name.h"
 
 namespace zun::platform {
 
 Status GetEngineModulePath(char* buffer, size_t size) {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&GetEngineModulePath), &module)) {
+    const HMODULE module = EngineModule();
+    if (module == nullptr) {
         if (buffer != nullptr && size != 0) buffer[0] = '\0';
         return GetLastError();
     }
