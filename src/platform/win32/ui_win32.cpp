@@ -9,6 +9,7 @@
 
 #include "base/bounded_text.h"
 #include "platform/win32/browser_host_class.h"
+#include "platform/win32/engine_module.h"
 
 namespace zun::platform::ui {
 namespace {
@@ -413,12 +414,7 @@ void RemoveKeyboardHook() {
     tKeyFilter = nullptr;
 }
 
-ModuleInstance GetModuleInstance() {
-    HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&GetModuleInstance), &module);
-    return module;
-}
+ModuleInstance GetModuleInstance() { return EngineModule(); }
 
 void UnregisterHostWindowClasses() { win32::UnregisterBrowserHostClass(Instance()); }
 
