@@ -7,7 +7,7 @@
 
 #include "base/byte_order.h"
 #include "quiet_trace.h"
-#include "wizard/purchase_post_data.h"
+#include "shopper/purchase_post_data.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zun::fuzzing::InstallDiscardingTrace();

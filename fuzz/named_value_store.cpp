@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "quiet_trace.h"
-#include "wizard/named_value_store.h"
+#include "shopper/named_value_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zun::fuzzing::InstallDiscardingTrace();

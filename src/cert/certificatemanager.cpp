@@ -57,7 +57,6 @@ Status CertificateManager::HookupCertificate(const char* text) {
     return status;
 }
 
-#if defined(ZUN_HAS_CERTIFICATE_VIEWER)
 Status CertificateManager::DisplayCertificate(void* parentWindow) {
     ZUN_TRACE("ZUN: Prolog CertificateManager::DisplayCertificate()");
     if (_certificate == nullptr) {
@@ -83,7 +82,6 @@ Status CertificateManager::DisplayCertificate(void* parentWindow) {
     ZUN_TRACE("ZUN: Epilog CertificateManager::DisplayCertificate()");
     return 0;
 }
-#endif
 
 Status CertificateManager::GetHostNameFromCertificate(char* buffer, size_t size) {
     ZUN_TRACE("ZUN: Prolog CertificateManager::GetHostNameFromCertificate()");

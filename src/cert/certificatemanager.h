@@ -24,10 +24,8 @@ public:
     // decoded up to there. ZUN_E_INVALID_ARG for a null or empty text; the
     // system's error number when the bytes are no certificate.
     Status HookupCertificate(const char* text);
-#if defined(ZUN_HAS_CERTIFICATE_VIEWER)
     // Shows the certificate modally, owned by `parentWindow` or the desktop.
     Status DisplayCertificate(void* parentWindow);
-#endif
     void CleanupCertificate();
     // "https://" and the first subject value (as a lower-case token split at
     // commas and blanks) that contains the vendor's domain, cut to size - 1

@@ -24,9 +24,6 @@ void FreeCertificate(Certificate certificate);
 // outSize - 1 characters and terminated.
 void RenderSubjectName(Certificate certificate, char* out, size_t outSize);
 
-#if defined(_WIN32)
-#define ZUN_HAS_CERTIFICATE_VIEWER 1
-
 // The system's certificate viewer, loaded at run time.
 struct CertificateViewer;
 
@@ -38,6 +35,5 @@ bool FindCertificateViewerEntry(CertificateViewer* viewer);
 // `parentWindow` or, when that is null, the desktop window.
 void RunCertificateViewer(CertificateViewer* viewer, Certificate certificate, void* parentWindow);
 void UnloadCertificateViewer(CertificateViewer* viewer);
-#endif
 
 }  // namespace zun::platform

@@ -1,4 +1,4 @@
-#include "wizard/named_value_store.h"
+#include "shopper/named_value_store.h"
 
 #include <gtest/gtest.h>
 

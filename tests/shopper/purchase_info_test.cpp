@@ -1,4 +1,4 @@
-#include "wizard/purchase_info.h"
+#include "shopper/purchase_info.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "wizard/purchase_post_data.h"
+#include "shopper/purchase_post_data.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "blob_text.h"
 #include "shopper_fixture.h"
-#include "wizard/affiliate_registry.h"
+#include "shopper/affiliate_registry.h"
 
 namespace zun {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "registry_sandbox.h"
-#include "wizard/registry_data.h"
+#include "shopper/registry_data.h"
 
 namespace zun {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "registry_sandbox.h"
-#include "wizard/purchase_info.h"
+#include "shopper/purchase_info.h"
 
 namespace zun::testing {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "wizard/named_value_store.h"
+#include "shopper/named_value_store.h"
 
 namespace zun::testing {
 

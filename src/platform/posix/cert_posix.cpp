@@ -92,4 +92,14 @@ void RenderSubjectName(Certificate certificate, char* out, size_t outSize) {
     CopyText(out, outSize, std::string_view(text));
 }
 
+// The viewer is a window of the browser; until it exists the viewer cannot
+// be loaded, as when the system's viewer library is missing.
+Status LoadCertificateViewer(CertificateViewer** viewer) {
+    if (viewer != nullptr) *viewer = nullptr;
+    return ZUN_E_CERT_VIEWER;
+}
+bool FindCertificateViewerEntry(CertificateViewer*) { return false; }
+void RunCertificateViewer(CertificateViewer*, Certificate, void*) {}
+void UnloadCertificateViewer(CertificateViewer*) {}
+
 }  // namespace zun::platform

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "wizard/named_value_store.h"
+#include "shopper/named_value_store.h"
 
 namespace zun {
 

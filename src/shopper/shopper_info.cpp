@@ -1,7 +1,7 @@
 #include "base/bounded_text.h"
 #include "base/trace.h"
 #include "state/cartstate.h"
-#include "wizard/purchase_info.h"
+#include "shopper/purchase_info.h"
 
 namespace zun {
 namespace {

@@ -1,4 +1,4 @@
-#include "wizard/purchase_post_data.h"
+#include "shopper/purchase_post_data.h"
 
 #include <cinttypes>
 #include <cstring>
@@ -8,8 +8,8 @@
 #include "base/byte_order.h"
 #include "base/trace.h"
 #include "state/cartstate.h"
-#include "wizard/affiliate_registry.h"
-#include "wizard/purchase_info.h"
+#include "shopper/affiliate_registry.h"
+#include "shopper/purchase_info.h"
 
 namespace zun {
 namespace {

@@ -1,10 +1,10 @@
-#include "wizard/purchase_info.h"
+#include "shopper/purchase_info.h"
 
 #include <vector>
 
 #include "base/trace.h"
 #include "platform/registry.h"
-#include "wizard/registry_data.h"
+#include "shopper/registry_data.h"
 
 namespace zun {
 namespace {

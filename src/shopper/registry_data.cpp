@@ -1,4 +1,4 @@
-#include "wizard/registry_data.h"
+#include "shopper/registry_data.h"
 
 #include <cstring>
 

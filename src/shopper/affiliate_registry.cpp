@@ -1,4 +1,4 @@
-#include "wizard/affiliate_registry.h"
+#include "shopper/affiliate_registry.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include "base/bounded_text.h"
 #include "base/trace.h"
 #include "platform/registry.h"
-#include "wizard/registry_data.h"
+#include "shopper/registry_data.h"
 
 namespace zun {
 namespace {
