@@ -7,6 +7,7 @@
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
+#include "base/file_error.h"
 #include "base/trace.h"
 #include "gateway/map_result.h"
 
@@ -31,32 +32,11 @@ constexpr uint32_t kSecurePort = 443;
 constexpr uint32_t kDeviceFailure = 31;
 constexpr uint32_t kStatusUnauthorized = 401;
 constexpr uint32_t kStatusProxyUnauthorized = 407;
-// Win32 errors for the download file.
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorWriteFault = 29;
-constexpr uint32_t kErrorDiskFull = 112;
 
 uint32_t TickCount() {
     return static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count());
-}
-
-uint32_t FileError(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return kErrorPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return kErrorAccessDenied;
-        case ENOSPC:
-            return kErrorDiskFull;
-        default:
-            return kErrorWriteFault;
-    }
 }
 
 // The Content-Length text as a number: leading blanks, then digits, up to
@@ -452,7 +432,7 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
         if (!toMemory) {
             if (std::fwrite(data, 1, got, file) != got) {
                 ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): WriteFile(): Failure %d", errno);
-                status = MapResult(FileError(errno));
+                status = MapResult(Win32FileError(errno));
                 break;
             }
             filled = 0;
@@ -509,13 +489,13 @@ Status InetBlock::DownloadFile(const char* url, const char* path) {
     std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr) {
         ZUN_TRACE("ZUN_E: InetBlock::DownloadFile(): CreateFile(): Failure %d", errno);
-        return MapResult(FileError(errno));
+        return MapResult(Win32FileError(errno));
     }
     Status status;
     for (;;) {
         status = InternetOpenURLSafely(url, kGetToFile, file, nullptr, 0, nullptr, nullptr);
         if (status == 0) {
-            if (std::fclose(file) != 0) status = MapResult(FileError(errno));
+            if (std::fclose(file) != 0) status = MapResult(Win32FileError(errno));
             break;
         }
         if (bClosed.load() != 0 || !ReportAndAskRetry(status, "a failed network request.")) {
@@ -526,7 +506,7 @@ Status InetBlock::DownloadFile(const char* url, const char* path) {
         // A retry starts the file afresh, so that it holds only the new body.
         file = std::freopen(path, "wb", file);
         if (file == nullptr) {
-            status = MapResult(FileError(errno));
+            status = MapResult(Win32FileError(errno));
             break;
         }
     }

@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "base/bounded_text.h"
+#include "base/file_error.h"
 
 namespace zun::platform {
 namespace {
@@ -85,6 +87,29 @@ FileVersion ReadFileVersion(const char* path) {
     }
     close(fd);
     return version;
+}
+
+Status CreateTempFile(const char* prefix, char* path, size_t size) {
+    if (prefix == nullptr || path == nullptr || size == 0) return ZUN_E_INVALID_ARG;
+    path[0] = '\0';
+    // $TMPDIR when it names an absolute directory, as the C library's own
+    // temporary files do; /tmp otherwise.
+    const char* directory = std::getenv("TMPDIR");
+    if (directory == nullptr || directory[0] != '/') directory = "/tmp";
+    constexpr char kSuffix[] = ".tmp";
+    char name[PATH_MAX];
+    if (FormatText(name, sizeof name, "%s/%sXXXXXX%s", directory, prefix, kSuffix) != 0) {
+        return Win32FileError(ENAMETOOLONG);
+    }
+    const int fd = mkostemps(name, sizeof kSuffix - 1, O_CLOEXEC);
+    if (fd < 0) return Win32FileError(errno);
+    close(fd);
+    const Status copied = CopyText(path, size, name);
+    if (copied != 0) {
+        unlink(name);
+        path[0] = '\0';
+    }
+    return copied;
 }
 
 }  // namespace zun::platform
