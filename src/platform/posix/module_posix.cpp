@@ -14,16 +14,14 @@
 
 #include "base/bounded_text.h"
 #include "base/file_error.h"
+#include "platform/posix/version_mark.h"
 
 namespace zun::platform {
 namespace {
 
-// The module's version mark, a what-string written into the file at build
-// time. ReadFileVersion finds it in any module file, as a version resource is
-// found in a Windows module, so a client can read the version of an engine
-// file without loading it.
-constexpr char kVersionMarkPrefix[] = "@(#)ZunServer ";
-[[gnu::used]] const char kVersionMark[] = "@(#)ZunServer " ZUN_VERSION_TEXT;
+// Each module's build links its version mark (version_mark_posix.cpp); this
+// reference keeps it in programs that link the engine statically too.
+[[gnu::used]] const char* const kLinkedVersionMark = kVersionMark;
 
 // Parses "a.b.c.d" (each number 0..65535) at the start of `text`.
 bool ParseVersion(std::string_view text, FileVersion* version) {
