@@ -94,7 +94,7 @@ def document(title, body, head=""):
         "<meta name=\"viewport\" content=\"width=device-width\">"
         "<title>%s</title><style>%s</style>%s</head><body>"
         "<header><div class=\"logo\">O</div><div class=\"name\">%s</div>"
-        "<div class=\"secure\">&#128274; Secure checkout</div></header>%s"
+        "<div class=\"secure\">Secure checkout</div></header>%s"
         "<footer>&copy; Orvella Software &middot; Prices include VAT &middot; "
         "<a href=\"/secure/Help.aspx\">Help</a></footer></body></html>"
         % (escape(title), STYLE, head, STORE_NAME, body))
