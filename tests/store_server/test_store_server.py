@@ -1,6 +1,7 @@
 """The store server as the engine, the wizard and the tests meet it."""
 import base64
 import hashlib
+import json
 import os
 import re
 import subprocess
@@ -199,7 +200,7 @@ class StoreFaultTest(unittest.TestCase):
 
     def test_a_frame_that_loads_after_the_page(self):
         _, page = prefill(b"s=x&fault=frame:product")
-        frame = re.search(r"frame.src = '([^']+)'", page).group(1).replace("&amp;", "&")
+        frame = json.loads(re.search(r"frame.src = (\"[^\"]+\");", page).group(1))
         self.assertIn("addEventListener('load'", page)
         self.assertEqual(state_of(server.get(frame))["PAGENAME"], "FRAME")
 

@@ -22,6 +22,7 @@ step, "WORD:PAGE" to one step (product, billing, shipping, review, invoice):
 """
 import base64
 import itertools
+import json
 import secrets
 import threading
 import time
@@ -49,6 +50,7 @@ DEFAULT_PRODUCT = ("Orvella Software", "A licence for one workstation, with a ye
 VALUE_LIMIT = 1000
 BODY_LIMIT = 1 << 20
 SLOW_SECONDS = 2.0
+SLOW_LIMIT = 60.0
 FRAME_DELAY = 0.5
 BAD_CHECKSUM = 0x5A5A5A5A
 
@@ -71,8 +73,10 @@ def parse_faults(text):
         seconds = SLOW_SECONDS
         if name.startswith("slow") and name != "slow":
             try:
-                seconds = min(float(name[4:]), 60.0)
+                seconds = float(name[4:])
             except ValueError:
+                continue
+            if not 0 <= seconds <= SLOW_LIMIT:
                 continue
             name = "slow"
         faults.append((name, page or None, seconds))
@@ -197,7 +201,6 @@ class SecureStore:
 
     def prefill_record(self, handler, method, query, body):
         """The pre-fill requests: all as JSON, or one part of one as it came."""
-        import json
         with self.lock:
             log = list(self.prefill_log)
         part = query.get("part")

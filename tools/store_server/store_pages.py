@@ -4,6 +4,7 @@ with nothing loaded from elsewhere.
 Pages are latin-1 (the browser sends forms back in the same charset), so a
 byte the engine posted comes back to it unchanged.
 """
+import json
 from html import escape
 
 STORE_NAME = "Orvella Store"
@@ -207,7 +208,7 @@ def invoice_body(cart, values, session_id, order_number):
 
 FRAME_SCRIPT = (
     "<script>window.addEventListener('load', function () {"
-    " var frame = document.createElement('iframe'); frame.id = 'cart-frame'; frame.src = '%s';"
+    " var frame = document.createElement('iframe'); frame.id = 'cart-frame'; frame.src = %s;"
     " document.querySelector('main .card').appendChild(frame); });</script>")
 
 
@@ -227,7 +228,8 @@ def store_page(page, session_id, cart, values, state_text, order_number, frame_u
         "<h1>%s</h1>%s%s</form>"
         % (cartstate_field(state_text), attribute(session_id), page, TITLES[page], content,
            buttons(page) if page != "invoice" else ""))
-    head = FRAME_SCRIPT % attribute(frame_url) if frame_url else ""
+    # The frame's address holds only the session's hex digits and a step name.
+    head = FRAME_SCRIPT % json.dumps(frame_url) if frame_url else ""
     return document(page_title(page), steps(page) + "<main><div class=\"card\">%s</div></main>" % form, head)
 
 

@@ -57,6 +57,7 @@ Control pages:
                                            accepts connections only after S seconds
 """
 import argparse
+import functools
 import os
 import signal
 import socket
@@ -164,10 +165,14 @@ class StoreHandler(BaseHTTPRequestHandler):
             "/_listen_later": self.listen_later,
         }.get(url.path)
         if handler is None and url.path.startswith("/files/"):
-            return self.file(url.path[len("/files/"):], query)
+            handler = functools.partial(self.file, url.path[len("/files/"):])
         if handler is None:
             return self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
-        return handler(query)
+        try:
+            return handler(query)
+        except ValueError:
+            # A number in the query that is none; nothing has been sent yet.
+            return self.reply(400, b"bad query", close=True)
 
     def reply(self, status, data, content_type="text/plain", length=None, close=False, headers=()):
         self.send_response(status)
