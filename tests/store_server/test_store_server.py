@@ -168,11 +168,17 @@ class CheckoutTest(unittest.TestCase):
         for same_window in ("help-same-window", "terms-same-window"):
             self.assertIsNone(page_cartstate(server.get(links[same_window]["href"])))
 
-    def test_an_unknown_session_or_step_is_refused(self):
+    def test_unknown_sessions_and_odd_numbers_are_refused_or_tamed(self):
         self.assertEqual(server.request("GET", "/secure/Store.aspx?session=nobody&page=billing")[0], 404)
         _, page = prefill(b"s=x")
         self.assertEqual(server.request("GET", "/secure/Store.aspx?session=%s&page=x" % session_of(page))[0], 404)
-        self.assertEqual(server.request("POST", "/secure/Prefill.aspx", headers={"Content-Length": "x"})[0], 400)
+        for length in ("x", "\u00b2"):
+            self.assertEqual(server.request("POST", "/secure/Prefill.aspx", body=b"",
+                                            headers={"Content-Length": length})[0], 400)
+        self.assertEqual(server.request("GET", "/files/x?size=many")[0], 400)
+        for quantity in ("%B2", "0", "100"):
+            self.assertEqual(state_of(step(session_of(page), "product", quantity=quantity))["_cartitem0.quantity"],
+                             "1")
 
 
 class StoreFaultTest(unittest.TestCase):

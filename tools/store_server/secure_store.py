@@ -7,7 +7,7 @@ keeps what the shopper entered and redirects to the next or previous step:
 product, billing, shipping, review, invoice. Each step carries the hidden
 field "__CARTSTATE" with PAGENAME, the shopper's entries under the
 "_Shopper.*" keys, the cart under "_cartitem0.*", and on the invoice
-"_Order.Status" "2" and "_Order.Number".
+"_Order.Status" "2", "_Order.Number" and "_Order.Total".
 
 Faults are words, separated by "-", in the POST's field "s" (the caller's
 vantorID) or "fault", for the whole session, or in the query parameter
@@ -34,8 +34,8 @@ from store_pages import BILLING_FIELDS, PAGE_FIELDS, SHIPPING_FIELDS, STEPS
 
 SHOPPER_PREFIX = "_Shopper."
 CART_PREFIX = "_cartitem0."
-# The order the engine reads the shopper's data in.
 SHOPPER_NAMES = [name for name, _, _ in BILLING_FIELDS + SHIPPING_FIELDS]
+# The order the engine reads the shopper's data in.
 SHOPPER_ORDER = [
     "BillingFirstName", "BillingLastName", "BillingAddress1", "BillingAddress2", "BillingCity", "BillingState",
     "BillingZip", "BillingCountry", "BillingEmail", "BillingPhone", "BillingCompany", "ShippingFirstName",
@@ -55,12 +55,20 @@ FRAME_DELAY = 0.5
 BAD_CHECKSUM = 0x5A5A5A5A
 
 
+def quantity_of(text):
+    """A quantity of 1 to 99 from a text; 1 for anything else."""
+    if text.isascii() and text.isdigit() and 1 <= int(text) <= 99:
+        return int(text)
+    return 1
+
+
 class Cart:
+    """The one item of a session's cart, priced from the catalog."""
+
     def __init__(self, items):
         self.sku = items.get(CART_PREFIX + "skurefnum") or "ORV-STD"
         self.name, self.description, cents = CATALOG.get(self.sku, DEFAULT_PRODUCT)
-        quantity = items.get(CART_PREFIX + "quantity", "1")
-        self.quantity = int(quantity) if quantity.isdigit() and 1 <= int(quantity) <= 99 else 1
+        self.quantity = quantity_of(items.get(CART_PREFIX + "quantity", "1"))
         self.unit_price = "%d.%02d" % divmod(cents, 100)
         self.total = "%d.%02d" % divmod(cents * self.quantity, 100)
 
@@ -226,8 +234,7 @@ class SecureStore:
         """Keeps the posted step's entries; returns the step to show next."""
         with self.lock:
             if page == "product":
-                quantity = fields.get("quantity", "1")
-                session.cart[CART_PREFIX + "quantity"] = quantity if quantity.isdigit() else "1"
+                session.cart[CART_PREFIX + "quantity"] = str(quantity_of(fields.get("quantity", "1")))
             for name, _, _ in PAGE_FIELDS.get(page, ()):
                 if name in fields:
                     session.values[name] = fields[name][:VALUE_LIMIT]

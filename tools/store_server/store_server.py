@@ -140,7 +140,7 @@ class StoreHandler(BaseHTTPRequestHandler):
 
     def do_POST(self):
         length = self.headers.get("Content-Length") or "0"
-        if not length.isdigit() or int(length) > BODY_LIMIT:
+        if not (length.isascii() and length.isdigit()) or int(length) > BODY_LIMIT:
             self.log_request_line()
             return self.reply(400, b"bad Content-Length", close=True)
         self.route("POST", self.rfile.read(int(length)))
