@@ -5,11 +5,10 @@ set(CPACK_PACKAGE_VENDOR "Orvella Software")
 set(CPACK_PACKAGE_CONTACT "Orvella Software <zunserver@orvella.com>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "In-process store engine for a desktop application's client library")
-set(CPACK_PACKAGE_DESCRIPTION
-  "The engine that an application's client library loads to sell the application online "
-  "and to keep the engine itself current, with its public header, its CMake package and "
-  "the zunclient test client.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "The engine that an application's client library loads to sell the"
+  "application online and to keep the engine itself current, with its public"
+  "header, its CMake package and pkg-config file, and the zunclient test client.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_SOURCE_GENERATOR "")
 
