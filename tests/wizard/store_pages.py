@@ -37,7 +37,7 @@ from pathlib import Path
 from urllib.parse import parse_qsl, urlsplit
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / 'tools' / 'store_server'))
-from store_server import cartstate_text  # noqa: E402
+from cartstate import cartstate_text  # noqa: E402
 
 SPECIAL = ('title', 'field', 'links')
 PREFILLS = []
