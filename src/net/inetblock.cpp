@@ -7,8 +7,8 @@
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
+#include "base/map_result.h"
 #include "base/trace.h"
-#include "gateway/map_result.h"
 
 namespace zun {
 namespace {
