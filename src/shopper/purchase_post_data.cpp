@@ -21,7 +21,6 @@ constexpr uint16_t kSkuSize = 100;
 constexpr size_t kWebStoreUrlSize = 1024;
 constexpr char kQuantityPair[] = "&_cartitem0.quantity=1";
 
-const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 bool IsEmpty(const char* text) { return text == nullptr || text[0] == '\0'; }
 
 // Whether `extra` more characters still leave room for the terminator.

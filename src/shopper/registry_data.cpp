@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/bounded_text.h"
 #include "base/trace.h"
 
 namespace zun {
@@ -49,10 +50,10 @@ std::vector<uint8_t> ReadRegistryData(platform::RegistryRoot root, const char* p
 bool WriteRegistryString(platform::RegistryRoot root, const char* path, const char* name, const char* text) {
     RegistryKey key = nullptr;
     if (platform::RegistryCreateKey(root, path, &key) != 0) return false;
-    const size_t length = text != nullptr ? std::strlen(text) : 0;
+    const char* value = TextOrEmpty(text);
     const Status status = platform::RegistrySetValue(key, name, platform::kRegSz,
-                                                     reinterpret_cast<const uint8_t*>(text != nullptr ? text : ""),
-                                                     static_cast<uint32_t>(length + 1));
+                                                     reinterpret_cast<const uint8_t*>(value),
+                                                     static_cast<uint32_t>(std::strlen(value) + 1));
     platform::RegistryCloseKey(key);
     return status == 0;
 }

@@ -16,8 +16,6 @@ constexpr uint32_t kMaxFieldLength = 0xFFFF;
 
 constexpr uint64_t Padded(uint64_t length) { return length + (length & 1); }
 
-const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
-
 }  // namespace
 
 CartState::CartState() {

@@ -15,6 +15,7 @@
 #include <new>
 #include <string>
 
+#include "base/bounded_text.h"
 #include "platform/registry.h"
 
 namespace zun::platform {
@@ -80,7 +81,7 @@ void MakeParentFolders(const std::string& file) {
 }
 
 std::string KeyPath(const char* path) {
-    std::string text = path != nullptr ? path : "";
+    std::string text = TextOrEmpty(path);
     const size_t first = text.find_first_not_of('\\');
     if (first == std::string::npos) return {};
     const size_t last = text.find_last_not_of('\\');
@@ -207,7 +208,7 @@ Status RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uin
     Statement query(key->db, "SELECT type, data FROM registry_values WHERE key = ?1 AND name = ?2");
     if (!query.Ready()) return kErrorFileNotFound;  // a hive without values yet
     query.Text(1, key->path);
-    query.Text(2, name != nullptr ? name : "");
+    query.Text(2, TextOrEmpty(name));
     const int step = query.Step();
     if (step == SQLITE_DONE) return kErrorFileNotFound;
     if (step != SQLITE_ROW) return FromSqlite(step);
@@ -231,7 +232,7 @@ Status RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const 
     Statement insert(key->db, "INSERT OR REPLACE INTO registry_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
     if (!insert.Ready()) return FromSqlite(insert.Result());
     insert.Text(1, key->path);
-    insert.Text(2, name != nullptr ? name : "");
+    insert.Text(2, TextOrEmpty(name));
     insert.Integer(3, type);
     insert.Blob(4, data, size);
     const int step = insert.Step();
