@@ -10,19 +10,17 @@
 #include "base/bounded_text.h"
 #include "platform/win32/browser_host_class.h"
 #include "platform/win32/engine_module.h"
+#include "platform/win32/last_error.h"
 
 namespace zun::platform::ui {
 namespace {
+
+using win32::LastErrorOr;
 
 HWND ToHwnd(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 WindowHandle ToHandle(HWND hwnd) { return reinterpret_cast<WindowHandle>(hwnd); }
 
 HINSTANCE Instance() { return static_cast<HINSTANCE>(GetModuleInstance()); }
-
-Status LastErrorOr(Status fallback) {
-    const DWORD error = GetLastError();
-    return error != 0 ? static_cast<Status>(error) : fallback;
-}
 
 // Runs a function on a window's thread: posted tasks and calls that must be
 // made by the window's own thread (timers).
