@@ -8,6 +8,7 @@
 #include "base/byte_order.h"
 #include "base/trace.h"
 #include "state/cartstate.h"
+#include "state/cartstate_entries.h"
 #include "shopper/affiliate_registry.h"
 #include "shopper/purchase_info.h"
 
@@ -135,26 +136,16 @@ void AppendPostField(PostDataBuffer& body, const char* key, const char* value) {
 
 void AppendCartStateEntries(PostDataBuffer& body, const uint8_t* blob) {
     if (blob == nullptr) return;
-    // 64-bit offsets: no length in the blob can wrap them.
-    const uint64_t end = BlobLength(blob);
-    uint64_t offset = CartState::kHeaderSize;
-    while (offset + 2 <= end) {
-        const uint32_t keyLength = LoadLittleEndian16(blob + offset);
-        const uint64_t keyAt = offset + 2;
-        const uint64_t valueFieldAt = keyAt + keyLength + (keyLength & 1);
-        if (valueFieldAt + 2 > end) break;
-        const uint32_t valueLength = LoadLittleEndian16(blob + valueFieldAt);
-        const uint64_t valueAt = valueFieldAt + 2;
-        const uint64_t next = valueAt + valueLength + (valueLength & 1);
-        if (next > end) break;
-        offset = next;
-
+    CartStateEntries entries(blob, BlobLength(blob));
+    CartStateEntry entry;
+    while (entries.Next(entry)) {
         // Keys and values of 1024 bytes or more are not taken: empty text.
         char key[kEntryTextLimit] = {};
         char value[kEntryTextLimit] = {};
-        if (keyLength < kEntryTextLimit) std::memcpy(key, blob + keyAt, keyLength);
-        if (valueLength < kEntryTextLimit) std::memcpy(value, blob + valueAt, valueLength);
-        if (key[0] == '\0' || strnlen(body, kPostDataSize) + keyLength + valueLength + 2 >= kPostDataSize ||
+        if (entry.keyLength < kEntryTextLimit) std::memcpy(key, entry.key, entry.keyLength);
+        if (entry.valueLength < kEntryTextLimit) std::memcpy(value, entry.value, entry.valueLength);
+        const size_t pairLength = size_t{entry.keyLength} + entry.valueLength + 2;
+        if (key[0] == '\0' || strnlen(body, kPostDataSize) + pairLength >= kPostDataSize ||
             BeginsWith(key, "_vantor.affiliateid") || BeginsWith(key, "_vantor.trackingid")) {
             continue;
         }
