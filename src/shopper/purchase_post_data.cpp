@@ -11,6 +11,7 @@
 #include "state/cartstate_entries.h"
 #include "shopper/affiliate_registry.h"
 #include "shopper/purchase_info.h"
+#include "shopper/purchase_info_fields.h"
 
 namespace zun {
 namespace {
@@ -69,30 +70,6 @@ void AppendAffiliatePair(PostDataBuffer& body, const char* pairKey, const char* 
 }
 
 bool BeginsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
-constexpr PurchaseInfoField kShopperPostKeys[] = {
-    {"_shopper.billingfirstname", &PurchaseInfo::firstName},
-    {"_shopper.billinglastname", &PurchaseInfo::lastName},
-    {"_shopper.billingaddress1", &PurchaseInfo::billAddress1},
-    {"_shopper.billingaddress2", &PurchaseInfo::billAddress2},
-    {"_shopper.billingcity", &PurchaseInfo::billCity},
-    {"_shopper.billingstate", &PurchaseInfo::billState},
-    {"_shopper.billingzip", &PurchaseInfo::billZip},
-    {"_shopper.billingcountry", &PurchaseInfo::billCountry},
-    {"_shopper.billingemail", &PurchaseInfo::email},
-    {"_shopper.billingemailretype", &PurchaseInfo::emailRetype},
-    {"_shopper.billingphone", &PurchaseInfo::phone},
-    {"_shopper.billingcompany", &PurchaseInfo::company},
-    {"_shopper.shippingfirstname", &PurchaseInfo::shipfirstName},
-    {"_shopper.shippinglastname", &PurchaseInfo::shiplastName},
-    {"_shopper.shippingaddress1", &PurchaseInfo::shipAddress1},
-    {"_shopper.shippingaddress2", &PurchaseInfo::shipAddress2},
-    {"_shopper.shippingcity", &PurchaseInfo::shipCity},
-    {"_shopper.shippingstate", &PurchaseInfo::shipState},
-    {"_shopper.shippingzip", &PurchaseInfo::shipZip},
-    {"_shopper.shippingcountry", &PurchaseInfo::shipCountry},
-    {"_shopper.shippingcompany", &PurchaseInfo::shipCompany},
-};
 
 }  // namespace
 
@@ -159,8 +136,8 @@ void AppendCartStateEntries(PostDataBuffer& body, const uint8_t* blob) {
 void AppendShopperData(const GatewayRecord& record, PostDataBuffer& body) {
     LoadPurchaseInfo();
     const PurchaseInfo& info = ThePurchaseInfo();
-    for (const PurchaseInfoField& shopper : kShopperPostKeys) {
-        AppendPostField(body, shopper.name, (info.*shopper.field).c_str());
+    for (const PurchaseInfoField& shopper : kPurchaseInfoFields) {
+        AppendPostField(body, shopper.postKey, (info.*shopper.field).c_str());
     }
 
     if (IsEmpty(record.publisherID)) return;
