@@ -6,14 +6,11 @@
 
 #include "base/trace.h"
 #include "dom/html_element.h"
-#include "wizard/wait_dialog_notice.h"
-#include "wizard/wizard_controller.h"
-#include "wizard/wizard_mode.h"
+#include "dom/wait_page_wizard.h"
 
 namespace zun {
 
 namespace dom = platform::dom;
-namespace ui = platform::ui;
 
 namespace {
 
@@ -163,18 +160,11 @@ Status HtmlElementEventReceiver::Connect() {
 
 bool HtmlElementEventReceiver::OnElementClick(const ElementRef& clicked) {
     ZUN_TRACE("ZUN: Prolog HtmlElementEventReceiver::OnElementClick()");
-    WizardController& controller = TheWizardController();
-    if (!IsWaitMode(controller.GetWizardMode())) return false;
+    WaitPageWizard& wizard = TheWaitPageWizard();
+    if (!wizard.ShowsWaitPage()) return false;
     std::string id;
     if (clicked != nullptr) clicked->GetId(&id);
-    const intptr_t button = id == "bRetry" ? kWaitAnswerRetry : kWaitAnswerCancel;
-
-    // A progress bar at 1 % shows at once that the click was taken.
-    ui::WindowHandle wizard = controller.GetRunningWizardHWND();
-    WaitDialogNotice progress{nullptr, nullptr, 1, 100, kProgressUpdate};
-    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, DOWNLOADPROGRESS, reinterpret_cast<intptr_t>(&progress),
-                          nullptr);
-    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, CONNECTIONERROR_BTNCLK, button, nullptr);
+    wizard.AnswerWaitPage(id == "bRetry");
     return false;
 }
 
