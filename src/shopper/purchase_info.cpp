@@ -64,11 +64,11 @@ void SavePurchaseInfo() {
     }
     store.StoreChecksum();
 
-    platform::RegistryKey key = nullptr;
-    Status status = platform::RegistryCreateKey(platform::RegistryRoot::CurrentUser, kPurchaseInfoKey, &key);
+    platform::RegistryKeyOwner key;
+    Status status = platform::RegistryCreateKey(platform::RegistryRoot::CurrentUser, kPurchaseInfoKey, key.Out());
     if (status == 0) {
-        status = platform::RegistrySetValue(key, kPurchaseInfoValue, platform::kRegBinary, store.Data(), store.Size());
-        platform::RegistryCloseKey(key);
+        status = platform::RegistrySetValue(key.Get(), kPurchaseInfoValue, platform::kRegBinary, store.Data(),
+                                            store.Size());
     }
     if (status != 0) ZUN_TRACE("ZUN_E: SavePurchaseInfo(): RegSetValueEx(): Failure %u", status);
     ZUN_TRACE("ZUN: Epilog SavePurchaseInfo()");

@@ -12,6 +12,7 @@
 #include <zunserver/zunserver.h>
 
 #include "ZunServer.h"
+#include "platform/win32/registry_key_owner.h"
 
 namespace zun::testing {
 
