@@ -252,7 +252,7 @@ Status Win32Browser::Start() {
     if (FAILED(hr)) return static_cast<Status>(hr);
     _oleInitialized = true;
     hr = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IOleObject,
-                          reinterpret_cast<void**>(_object.Out()));
+                          _object.OutVoid());
     if (FAILED(hr)) return static_cast<Status>(hr);
     _site->SetObject(_object.Get());
     hr = _object->SetClientSite(static_cast<IOleClientSite*>(_site.Get()));
