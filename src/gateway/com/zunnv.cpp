@@ -60,14 +60,6 @@ HRESULT ZunNV::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG ZunNV::AddRef() { return ++_references; }
-
-ULONG ZunNV::Release() {
-    const ULONG references = --_references;
-    if (references == 0) delete this;
-    return references;
-}
-
 HRESULT ZunNV::GetTypeInfoCount(UINT* count) {
     if (count == nullptr) return E_POINTER;
     *count = 1;
