@@ -9,9 +9,15 @@
 #include "base/engine_heap.h"
 #include "base/map_result.h"
 #include "base/trace.h"
+#include "base/unique_handle.h"
 
 namespace zun {
 namespace {
+
+void CloseFile(std::FILE* file) { std::fclose(file); }
+
+// The download's file, closed on every path that does not close it itself.
+using FileOwner = UniqueHandle<std::FILE*, &CloseFile>;
 
 namespace inet = platform::inet;
 
@@ -504,26 +510,27 @@ Status InetBlock::PagePOST(const char* url, const void* body, uint32_t bodyLengt
 Status InetBlock::DownloadFile(const char* url, const char* path) {
     ZUN_TRACE("ZUN: Prolog InetBlock::DownloadFile(%s)", path != nullptr ? path : "(null)");
     if (path == nullptr) return ZUN_E_INVALID_ARG;
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
+    FileOwner file(std::fopen(path, "wb"));
+    if (!file) {
         ZUN_TRACE("ZUN_E: InetBlock::DownloadFile(): CreateFile(): Failure %d", errno);
         return MapResult(FileError(errno));
     }
     Status status;
     for (;;) {
-        status = InternetOpenURLSafely(url, kGetToFile, file, nullptr, 0, nullptr, nullptr);
+        status = InternetOpenURLSafely(url, kGetToFile, file.Get(), nullptr, 0, nullptr, nullptr);
         if (status == 0) {
-            if (std::fclose(file) != 0) status = MapResult(FileError(errno));
+            // Closing writes what is still buffered: its failure fails the download.
+            if (std::fclose(file.Release()) != 0) status = MapResult(FileError(errno));
             break;
         }
         if (bClosed.load() != 0 || !ReportAndAskRetry(status, "a failed network request.")) {
-            std::fclose(file);
             if (bClosed.load() != 0) status = ZUN_E_SESSION_CLOSED;
             break;
         }
         // A retry starts the file afresh, so that it holds only the new body.
-        file = std::freopen(path, "wb", file);
-        if (file == nullptr) {
+        // The stream is closed even when reopening fails.
+        file.Reset(std::freopen(path, "wb", file.Release()));
+        if (!file) {
             status = MapResult(FileError(errno));
             break;
         }
