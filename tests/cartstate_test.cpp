@@ -5,11 +5,13 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "blob_text.h"
 #include "platform/process_heap.h"
+#include "state/cartstate_entries.h"
 #include "trace_capture.h"
 
 namespace zun {
@@ -152,6 +154,31 @@ TEST(CartState, GetValueFromBufferStaysInsideBrokenBlobs) {
     EXPECT_EQ(CartState::GetValueFromBuffer(nullptr, 100, "AA", out, sizeof out), ZUN_E_NOT_FOUND);
     EXPECT_EQ(CartState::GetValueFromBuffer(good.data(), 40, nullptr, out, sizeof out), ZUN_E_INVALID_ARG);
     EXPECT_EQ(CartState::GetValueFromBuffer(good.data(), 40, "AA", out, 0), ZUN_E_INVALID_ARG);
+}
+
+// Each entry as "offset/size/key=value".
+std::vector<std::string> Walk(const uint8_t* blob, uint32_t totalLength) {
+    std::vector<std::string> seen;
+    CartStateEntries entries(blob, totalLength);
+    CartStateEntry entry;
+    while (entries.Next(entry)) {
+        seen.push_back(std::to_string(entry.offset) + "/" + std::to_string(entry.size) + "/" +
+                       std::string(reinterpret_cast<const char*>(entry.key), entry.keyLength) + "=" +
+                       std::string(reinterpret_cast<const char*>(entry.value), entry.valueLength));
+    }
+    return seen;
+}
+
+TEST(CartState, EntriesWalkInBlobOrderOverTheirPadsAndEndBeforeACutEntry) {
+    const Bytes blob = MakeBlob({{"ODD", "12345"}, {"EV", ""}, {"K", "v"}});
+    const auto size = static_cast<uint32_t>(blob.size());
+    ASSERT_EQ(size, 12u + 14 + 6 + 8);
+    EXPECT_THAT(Walk(blob.data(), size), ::testing::ElementsAre("12/14/ODD=12345", "26/6/EV=", "32/8/K=v"));
+    // The last entry's pad is part of it: one byte short, and it is not there.
+    EXPECT_THAT(Walk(blob.data(), size - 1), ::testing::ElementsAre("12/14/ODD=12345", "26/6/EV="));
+    EXPECT_TRUE(Walk(blob.data(), 13).empty());
+    EXPECT_TRUE(Walk(blob.data(), CartState::kHeaderSize - 1).empty());
+    EXPECT_TRUE(Walk(nullptr, size).empty());
 }
 
 TEST(CartState, AHeaderLengthOutsideTheBufferIsNotValidAndHoldsNoEntries) {
