@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 
+#include "base/bounded_text.h"
 #include "base/trace.h"
 #include "dom/html_element.h"
 #include "dom/wait_page_wizard.h"
@@ -119,7 +120,7 @@ size_t HtmlElementEventReceiver::ElementReceiverCount() { return ElementTable().
 size_t HtmlElementEventReceiver::AnchorReceiverCount() { return AnchorTable().count; }
 
 Status HtmlElementEventReceiver::InnerAdviseEventReady(const char* elementId) {
-    ZUN_TRACE("ZUN: Prolog HtmlElementEventReceiver::InnerAdviseEventReady(%s)", elementId == nullptr ? "" : elementId);
+    ZUN_TRACE("ZUN: Prolog HtmlElementEventReceiver::InnerAdviseEventReady(%s)", TextOrEmpty(elementId));
     if (browser == nullptr) {
         ZUN_TRACE("ZUN_E: Epilog HtmlElementEventReceiver::InnerAdviseEventReady: Browser is null");
         return ZUN_E_NOT_FOUND;
