@@ -46,6 +46,9 @@ inline constexpr uintptr_t kMouseControl = 0x0008;
 inline constexpr int kWizardDialogTemplate = 103;
 inline constexpr int kEasterEggDialogTemplate = 243;
 inline constexpr int kBrowserControlId = 201;
+// Where the system has no certificate viewer (Linux), the engine's own: a
+// dialog whose browser control fills it.
+inline constexpr int kCertificateViewerTemplate = 270;
 inline constexpr int kZoneIcon = 263;
 inline constexpr int kRocketIcon = 265;
 inline constexpr int kLockIcon = 266;

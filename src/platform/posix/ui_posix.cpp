@@ -95,6 +95,7 @@ struct DialogTemplate {
 const DialogTemplate* FindTemplate(int templateId) {
     static const std::vector<DialogTemplate> templates = {
         {kWizardDialogTemplate, 326, 230, {{kBrowserControlId, {0, 0, 326, 216}}}},
+        {kCertificateViewerTemplate, 330, 200, {{kBrowserControlId, {0, 0, 330, 200}}}},
         {kEasterEggDialogTemplate,
          235,
          83,
