@@ -40,7 +40,7 @@
  *      query and goes on to the purchase.
  * The engine never installs anything itself. A download that fails leaves
  * its partly written temporary file behind.
-
+ *
  * The store server. Requests go to the engine's store host,
  * "store.orvella.com". The environment variable ZUN_STORE_HOST, read when the
  * engine loads, replaces it and may carry a port ("127.0.0.1:8080").

@@ -4,9 +4,9 @@
 #include <new>
 
 #include "base/engine_heap.h"
+#include "base/map_result.h"
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
-#include "gateway/map_result.h"
 #include "update/engineautoupdate.h"
 #include "update/silentcheckforupdate.h"
 #include "wizard/wizard_controller.h"

@@ -14,6 +14,7 @@
 
 #include "base/bounded_text.h"
 #include "base/file_error.h"
+#include "platform/posix/descriptor.h"
 #include "platform/posix/version_mark.h"
 
 namespace zun::platform {
@@ -71,19 +72,18 @@ Status GetEngineModulePath(char* buffer, size_t size) {
 
 FileVersion ReadFileVersion(const char* path) {
     if (path == nullptr) return {};
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
+    const posix::Descriptor fd(open(path, O_RDONLY | O_CLOEXEC));
+    if (!fd) return {};
     FileVersion version;
     struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    if (fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
         const size_t length = static_cast<size_t>(info.st_size);
-        void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+        void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
         if (mapped != MAP_FAILED) {
             version = FindVersionMark({static_cast<const char*>(mapped), length});
             munmap(mapped, length);
         }
     }
-    close(fd);
     return version;
 }
 
