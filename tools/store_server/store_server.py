@@ -88,9 +88,13 @@ class PatternFile:
     def __init__(self, name):
         offset = sum(name.encode()) % 251
         self.pattern = FILE_PATTERN[offset:] + FILE_PATTERN[:offset]
+        self.position = 0
 
     def read(self, size):
-        return (self.pattern * (size // len(self.pattern) + 1))[:size]
+        start = self.position % len(self.pattern)
+        piece = (self.pattern[start:] + self.pattern * (size // len(self.pattern) + 1))[:size]
+        self.position += len(piece)
+        return piece
 
     def close(self):
         pass
