@@ -8,6 +8,7 @@
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "base/map_result.h"
+#include "base/file_error.h"
 #include "base/trace.h"
 #include "base/unique_handle.h"
 
@@ -37,32 +38,11 @@ constexpr uint32_t kSecurePort = 443;
 constexpr uint32_t kDeviceFailure = 31;
 constexpr uint32_t kStatusUnauthorized = 401;
 constexpr uint32_t kStatusProxyUnauthorized = 407;
-// Win32 errors for the download file.
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorWriteFault = 29;
-constexpr uint32_t kErrorDiskFull = 112;
 
 uint32_t TickCount() {
     return static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count());
-}
-
-uint32_t FileError(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return kErrorPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return kErrorAccessDenied;
-        case ENOSPC:
-            return kErrorDiskFull;
-        default:
-            return kErrorWriteFault;
-    }
 }
 
 // The Content-Length text as a number: leading blanks, then digits, up to
@@ -460,7 +440,7 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
         if (!toMemory) {
             if (std::fwrite(data.Get(), 1, got, file) != got) {
                 ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): WriteFile(): Failure %d", errno);
-                status = MapResult(FileError(errno));
+                status = MapResult(Win32FileError(errno));
                 break;
             }
             filled = 0;
@@ -513,14 +493,14 @@ Status InetBlock::DownloadFile(const char* url, const char* path) {
     FileOwner file(std::fopen(path, "wb"));
     if (!file) {
         ZUN_TRACE("ZUN_E: InetBlock::DownloadFile(): CreateFile(): Failure %d", errno);
-        return MapResult(FileError(errno));
+        return MapResult(Win32FileError(errno));
     }
     Status status;
     for (;;) {
         status = InternetOpenURLSafely(url, kGetToFile, file.Get(), nullptr, 0, nullptr, nullptr);
         if (status == 0) {
             // Closing writes what is still buffered: its failure fails the download.
-            if (std::fclose(file.Release()) != 0) status = MapResult(FileError(errno));
+            if (std::fclose(file.Release()) != 0) status = MapResult(Win32FileError(errno));
             break;
         }
         if (bClosed.load() != 0 || !ReportAndAskRetry(status, "a failed network request.")) {
@@ -531,7 +511,7 @@ Status InetBlock::DownloadFile(const char* url, const char* path) {
         // The stream is closed even when reopening fails.
         file.Reset(std::freopen(path, "wb", file.Release()));
         if (!file) {
-            status = MapResult(FileError(errno));
+            status = MapResult(Win32FileError(errno));
             break;
         }
     }
