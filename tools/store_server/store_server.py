@@ -3,7 +3,8 @@
 
 It serves the store pages the engine asks for, with CartState replies made
 by its own encoder, engine build files to download, and faults on request.
-It listens on 127.0.0.1 only and logs every request line. The same port
+It listens on the loopback addresses only (127.0.0.1, and ::1 on the same port
+where the system has IPv6) and logs every request line. The same port
 speaks HTTPS to a client that opens with a TLS handshake, with a self-signed
 certificate made at start (when the openssl program is there).
 
@@ -17,14 +18,15 @@ Pages:
     /store/IEEngineHandler.aspx?call=...   CartState replies for silentcheckforupdate,
                                            CHECKFORIEENGINEUPDATE and layoutSize (see SCENARIOS)
     /cartstate?KEY=VALUE&...               a CartState holding the given keys
-    /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS]
+    /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS][&drip=SECONDS]
                                            N bytes; Content-Length N, M (a lie) or none;
                                            a stall after the bytes before closing, a wait
-                                           before the reply begins
+                                           before the reply begins, a pause before each byte
+    /framing?reply=NAME                    a reply framed as RAW_REPLIES[NAME] frames it
     /auth?code=401|407                     an authentication demand
     /flaky?marker=M&size=N                 the first request of a marker breaks off after more
                                            bytes than later ones send in full
-    /files/NAME?size=N                     a file of N bytes to download (a build of the engine)
+    /files/NAME?size=N[&length=none]       a file of N bytes to download (a build of the engine)
     /_requests                             the request lines received so far, one a line
 """
 import argparse
@@ -78,7 +80,8 @@ def self_test():
     return 0
 
 
-# The silent update check answers by the seller id `s` it is sent.
+# The silent update check answers by the seller id `s` it is sent ("garbage":
+# no CartState, "auth": a 401, "slow": "False" after two seconds).
 SILENT_CHECK_ANSWERS = {
     "update": [("UPDATEAVAILABLE", "True")],
     "noupdate": [("UPDATEAVAILABLE", "False")],
@@ -87,6 +90,25 @@ SILENT_CHECK_ANSWERS = {
     "long": [("UPDATEAVAILABLE", "TrueTrueTrueTrue")],
     "empty": [("UPDATEAVAILABLE", "")],
     "nokey": [("PAGENAME", "CHECK"), ("UPDATE", "True")],
+}
+
+ALPHABET = b"abcdefghijklmnopqrstuvwxyz"
+
+# Replies written as they stand, for the client's reading of HTTP framing.
+RAW_REPLIES = {
+    # Transfer-Encoding wins over Content-Length: the body is the 26 letters.
+    "chunked_with_length": b"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n"
+                           b"Connection: close\r\n\r\n10\r\nabcdefghijklmnop\r\na\r\nqrstuvwxyz\r\n0\r\n\r\n",
+    # A trailer after the last chunk is no header of the reply.
+    "chunked_trailer": b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTrailer: Content-Length\r\n"
+                       b"Connection: close\r\n\r\n1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n"
+                       b"Content-Length: 999999\r\n\r\n",
+    # Two lengths that disagree: no reading of the body can be trusted.
+    "conflicting_lengths": b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\nContent-Length: 26\r\n"
+                           b"Connection: close\r\n\r\nabcdefghijklmnopqrstuvwxyz",
+    # The same length twice is one length.
+    "repeated_length": b"HTTP/1.1 200 OK\r\nContent-Length: 26\r\nContent-Length: 26\r\n"
+                       b"Connection: close\r\n\r\nabcdefghijklmnopqrstuvwxyz",
 }
 
 FILE_PATTERN = bytes(range(256)) * 256  # 64 KiB
@@ -143,6 +165,7 @@ class StoreHandler(BaseHTTPRequestHandler):
             "/body": self.body,
             "/auth": self.auth,
             "/flaky": self.flaky,
+            "/framing": self.framing,
             "/_requests": self.requests,
         }.get(url.path)
         if handler is None and url.path.startswith("/files/"):
@@ -180,6 +203,8 @@ class StoreHandler(BaseHTTPRequestHandler):
                 return self.reply(200, b"<html>this is not a cart state</html>", content_type="text/html")
             if answer == "auth":
                 return self.auth({"code": "401"})
+            if answer == "slow":
+                time.sleep(2)
             entries = SILENT_CHECK_ANSWERS.get(answer, [("UPDATEAVAILABLE", "False")])
         elif call == "CHECKFORIEENGINEUPDATE":
             url = ""
@@ -202,8 +227,16 @@ class StoreHandler(BaseHTTPRequestHandler):
         status = int(query.get("status", "200"))
         length = query.get("length")
         stall = float(query.get("stall", "0"))
+        drip = float(query.get("drip", "0"))
         time.sleep(float(query.get("wait", "0")))
-        self.reply(status, data, length=length)
+        if drip:
+            self.reply(status, b"", length=str(size))
+            for byte in data:
+                time.sleep(drip)
+                self.wfile.write(bytes([byte]))
+                self.wfile.flush()
+        else:
+            self.reply(status, data, length=length)
         if stall:
             self.wfile.flush()
             time.sleep(stall)
@@ -220,6 +253,13 @@ class StoreHandler(BaseHTTPRequestHandler):
             return self.reply(200, b"x" * (size * 3), length=size * 4)
         self.reply(200, bytes((ord("A") + i % 26) for i in range(size)))
 
+    def framing(self, query):
+        raw = RAW_REPLIES.get(query.get("reply", ""))
+        if raw is None:
+            return self.reply(404, b"unknown reply")
+        self.wfile.write(raw)
+        self.close_connection = True
+
     def auth(self, query):
         code = int(query.get("code", "401"))
         header = "WWW-Authenticate" if code == 401 else "Proxy-Authenticate"
@@ -229,7 +269,11 @@ class StoreHandler(BaseHTTPRequestHandler):
         size = int(query.get("size", "65536"))
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(size))
+        if query.get("length") == "none":
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        else:
+            self.send_header("Content-Length", str(size))
         self.end_headers()
         for piece in file_bytes(name, size):
             self.wfile.write(piece)
@@ -251,6 +295,23 @@ class StoreServer(ThreadingHTTPServer):
         self.flaky_markers = set()
         self.log_file = open(log_path, "a") if log_path else None
         self.tls_context = make_tls_context()
+
+
+class Ipv6StoreServer(ThreadingHTTPServer):
+    """The same store on ::1, sharing the IPv4 server's log and state."""
+    daemon_threads = True
+    allow_reuse_address = True
+    address_family = socket.AF_INET6
+
+    def __init__(self, port, shared):
+        super().__init__(("::1", port), StoreHandler)
+        self.shared = shared
+
+    def __getattr__(self, name):
+        return getattr(self.shared, name)
+
+    def handle_error(self, request, client_address):
+        pass
 
     def handle_error(self, request, client_address):
         # Clients that give up mid-reply (tests closing sessions) are normal.
@@ -278,7 +339,13 @@ def make_tls_context():
 
 def serve(args, ready=None):
     server = StoreServer(args.port, args.log)
-    address = "127.0.0.1:%d" % server.server_address[1]
+    port = server.server_address[1]
+    address = "127.0.0.1:%d" % port
+    try:
+        ipv6 = Ipv6StoreServer(port, server)
+        threading.Thread(target=ipv6.serve_forever, daemon=True).start()
+    except OSError:
+        pass
     if args.address_file:
         with open(args.address_file, "w") as out:
             out.write(address + "\n")
