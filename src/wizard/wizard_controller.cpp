@@ -32,7 +32,22 @@ WizardController::WindowHandle WizardController::GetRunningWizardHWND() {
 }
 
 void WizardController::CloseRunningWizard() {
+    {
+        std::lock_guard<std::mutex> lock(_wizardWindowLock);
+        _waitCloseRequested = true;
+    }
+    // Outside the lock: the dialog's thread takes it while it initialises.
     ui::SendWindowMessage(_runningWizard.load(), ui::kMsgClose, 0, 0, nullptr);
+}
+
+void WizardController::ResetWaitClose() {
+    std::lock_guard<std::mutex> lock(_wizardWindowLock);
+    _waitCloseRequested = false;
+}
+
+bool WizardController::IsWaitCloseRequested() {
+    std::lock_guard<std::mutex> lock(_wizardWindowLock);
+    return _waitCloseRequested;
 }
 
 void WizardController::SetRunningEasterEggHWND(WindowHandle window) {
