@@ -165,6 +165,7 @@ public:
         _result = CURLE_OK;
         _statusCode = 0;
         _contentLength.reset();
+        _lengthText.reset();
         _lengthsConflict = false;
         _chunked = false;
         _body.assign(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
