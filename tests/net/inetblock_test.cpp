@@ -142,6 +142,8 @@ TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     }
     // Without a length the same limit holds: a reply may fill it, not pass it.
+    // (Not under Wine, where each 64 MiB reply takes half a minute.)
+#if !defined(_WIN32)
     const std::string limit = std::to_string(InetBlock::kMaxMemoryReply);
     Reply full;
     ASSERT_EQ(session.PageGET(StoreUrl("/files/full?length=none&size=" + limit).c_str(), &full.data, &full.length),
@@ -152,6 +154,7 @@ TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
                                   .c_str(),
                               &over.data, &over.length),
               InetBlock::kReplyTooLarge);
+#endif
     Reply negative;
     EXPECT_NE(session.PageGET(StoreUrl("/body?size=10&length=-1").c_str(), &negative.data, &negative.length), 0u);
     // The session goes on working afterwards.

@@ -15,6 +15,11 @@
 namespace zun {
 namespace {
 
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // Polls `done` for up to `limit`.
 template <typename Done>
 bool Within(std::chrono::seconds limit, Done done) {
@@ -30,7 +35,7 @@ TEST(RequestWorkers, AModuleUnloadedRightAfterAnAbortedRequestStaysUntilTheCallE
     HMODULE module = LoadLibraryA(ZUN_ABANDONED_REQUEST_MODULE);
     ASSERT_NE(module, nullptr) << GetLastError();
     using Abandon = uint32_t (*)(const char*, const char*);
-    auto abandon = reinterpret_cast<Abandon>(GetProcAddress(module, "AbandonSlowRequest"));
+    auto abandon = Export<Abandon>(module, "AbandonSlowRequest");
     ASSERT_NE(abandon, nullptr);
     // The server answers after three seconds; the session is closed long
     // before, and the module let go of at once.
@@ -46,9 +51,9 @@ TEST(RequestWorkers, AModuleUnloadedRightAfterAnAbortedRequestStaysUntilTheCallE
 TEST(RequestWorkers, TheEngineCannotBeUnloadedWhileAWorkerRuns) {
     HMODULE engine = LoadLibraryA(ZUN_ENGINE_PATH);
     ASSERT_NE(engine, nullptr) << GetLastError();
-    auto entry = reinterpret_cast<ZunEntryPointFunction>(GetProcAddress(engine, "EntryPoint"));
+    auto entry = Export<ZunEntryPointFunction>(engine, "EntryPoint");
     using CanUnloadNow = HRESULT(WINAPI*)();
-    auto canUnloadNow = reinterpret_cast<CanUnloadNow>(GetProcAddress(engine, "DllCanUnloadNow"));
+    auto canUnloadNow = Export<CanUnloadNow>(engine, "DllCanUnloadNow");
     ASSERT_NE(entry, nullptr);
     ASSERT_NE(canUnloadNow, nullptr);
     EXPECT_EQ(canUnloadNow(), S_OK);

@@ -217,6 +217,21 @@ void RemoveWorker(Handle handle) {
     worker->Close();
 }
 
+// Whether the reply names two different Content-Lengths: then no reading of
+// its body can be trusted. The same length twice is one length.
+bool LengthsConflict(Handle request) {
+    char first[32] = {};
+    DWORD size = sizeof first;
+    DWORD index = 0;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, first, &size, &index)) return false;
+    for (;;) {
+        char next[32] = {};
+        size = sizeof next;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, next, &size, &index)) return false;
+        if (std::strcmp(first, next) != 0) return true;
+    }
+}
+
 uint32_t HandleOrError(HINTERNET created, Handle* out) {
     *out = created;
     return created != nullptr ? 0 : GetLastError();
@@ -263,10 +278,12 @@ uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength) {
     // send may release its own.
     std::string copy(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
     worker->StartTimeLimit();
-    return worker->Run([request, copy = std::move(copy)](RequestWorker&) mutable -> uint32_t {
+    const uint32_t error = worker->Run([request, copy = std::move(copy)](RequestWorker&) mutable -> uint32_t {
         return LastErrorOr(HttpSendRequestA(request, nullptr, 0, copy.empty() ? nullptr : copy.data(),
                                             static_cast<DWORD>(copy.size())));
     });
+    if (error == 0 && LengthsConflict(request)) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    return error;
 }
 
 uint32_t QueryStatusCode(Handle request, uint32_t* statusCode) {
