@@ -13,11 +13,9 @@
  * its own build: always set `size = sizeof(GatewayRecord)` (which is
  * ZUN_GATEWAY_RECORD_SIZE).
  *
- * Call types served by this build: the silent update check
- * (ZUN_CALL_CHECK_FOR_UPDATE), answered with ZUN_S_UPDATE_AVAILABLE,
- * ZUN_S_NO_UPDATE or a failure. Purchases (ZUN_CALL_PURCHASE,
- * ZUN_CALL_PURCHASE_CFU) are answered with ZUN_E_INVALID_REQUEST until the
- * engine gains them; every other call type is always rejected that way.
+ * Call types served, with their answers:
+ *   ZUN_CALL_CHECK_FOR_UPDATE  ZUN_S_UPDATE_AVAILABLE, ZUN_S_NO_UPDATE or a failure
+ * Any other call type is answered with ZUN_E_INVALID_REQUEST.
  *
  * Threads. The engine serves one call at a time: EntryPoint holds one
  * engine-wide lock for its whole run, so a call from a second thread waits

@@ -4,9 +4,9 @@
 #include <new>
 #include <system_error>
 
+#include "base/map_result.h"
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
-#include "gateway/map_result.h"
 #include "update/silentcheckforupdate.h"
 
 namespace zun {

@@ -1,7 +1,6 @@
 // Internet port over WinINet, called as it is: every failure returns the
 // thread's last error.
 #include "platform/inet.h"
-#include "platform/win32/request_workers.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -21,13 +20,22 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
+#include "platform/win32/last_error.h"
+#include "platform/win32/request_workers.h"
+
 namespace zun::platform::inet {
 namespace {
 
-uint32_t LastErrorOr(BOOL ok) { return ok ? 0 : GetLastError(); }
+uint32_t ResultOf(BOOL ok) { return ok ? 0 : win32::LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR); }
 
 // Largest piece of a body taken from the system in one read.
 constexpr DWORD kReadAhead = 64 * 1024;
+
+void ReleaseModule(HMODULE module) { FreeLibrary(module); }
+void CloseThreadHandle(HANDLE thread) { ::CloseHandle(thread); }
+using ModuleReference = UniqueHandle<HMODULE, &ReleaseModule>;
+using ThreadHandle = UniqueHandle<HANDLE, &CloseThreadHandle>;
 
 // Request workers running now; the module may not be unloaded while any runs.
 std::atomic<long> g_runningWorkers{0};
@@ -47,25 +55,21 @@ public:
 
     static std::shared_ptr<RequestWorker> Start() {
         auto worker = std::make_shared<RequestWorker>();
-        HMODULE module = nullptr;
+        ModuleReference module;
         if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ThreadMain),
-                                &module)) {
+                                module.Out())) {
             return nullptr;
         }
-        auto* start = new (std::nothrow) ThreadStart{worker, module};
-        if (start == nullptr) {
-            FreeLibrary(module);
-            return nullptr;
-        }
+        std::unique_ptr<ThreadStart> start(new (std::nothrow) ThreadStart{worker, std::move(module)});
+        if (start == nullptr) return nullptr;
         g_runningWorkers.fetch_add(1);
-        HANDLE thread = CreateThread(nullptr, 0, &ThreadMain, start, 0, nullptr);
-        if (thread == nullptr) {
+        const ThreadHandle thread(CreateThread(nullptr, 0, &ThreadMain, start.get(), 0, nullptr));
+        if (!thread) {
             g_runningWorkers.fetch_sub(1);
-            delete start;
-            FreeLibrary(module);
             return nullptr;
         }
-        ::CloseHandle(thread);
+        // The thread owns its start from here on.
+        start.release();
         return worker;
     }
 
@@ -131,14 +135,14 @@ public:
 private:
     struct ThreadStart {
         std::shared_ptr<RequestWorker> worker;
-        HMODULE module;
+        ModuleReference module;
     };
 
     static DWORD WINAPI ThreadMain(void* parameter) {
         HMODULE module = nullptr;
         {
             std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
-            module = start->module;
+            module = start->module.Release();
             try {
                 start->worker->Serve();
             } catch (...) {
@@ -256,7 +260,7 @@ uint32_t OpenRequest(Handle connection, const char* verb, const char* path, cons
         HttpOpenRequestA(connection, verb, path, nullptr, nullptr, const_cast<const char**>(acceptTypes), flags, 0),
         request);
     if (error == 0 && !AddWorker(*request)) {
-        const uint32_t workerError = GetLastError() != 0 ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+        const uint32_t workerError = win32::LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
         InternetCloseHandle(*request);
         *request = nullptr;
         return workerError;
@@ -279,8 +283,8 @@ uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength) {
     std::string copy(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
     worker->StartTimeLimit();
     const uint32_t error = worker->Run([request, copy = std::move(copy)](RequestWorker&) mutable -> uint32_t {
-        return LastErrorOr(HttpSendRequestA(request, nullptr, 0, copy.empty() ? nullptr : copy.data(),
-                                            static_cast<DWORD>(copy.size())));
+        return ResultOf(HttpSendRequestA(request, nullptr, 0, copy.empty() ? nullptr : copy.data(),
+                                         static_cast<DWORD>(copy.size())));
     });
     if (error == 0 && LengthsConflict(request)) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     return error;
@@ -291,7 +295,7 @@ uint32_t QueryStatusCode(Handle request, uint32_t* statusCode) {
     DWORD size = sizeof value;
     const BOOL ok = HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
     *statusCode = value;
-    return LastErrorOr(ok);
+    return ResultOf(ok);
 }
 
 uint32_t QueryContentLength(Handle request, char* text, uint32_t textSize) {
@@ -304,7 +308,7 @@ uint32_t QueryContentLength(Handle request, char* text, uint32_t textSize) {
         if (lower.find("chunked") != std::string::npos) return kErrorHeaderNotFound;
     }
     DWORD size = textSize;
-    return LastErrorOr(HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
+    return ResultOf(HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
 }
 
 uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
@@ -333,7 +337,7 @@ uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
 
 uint32_t CloseHandle(Handle handle) {
     RemoveWorker(handle);
-    return LastErrorOr(InternetCloseHandle(handle));
+    return ResultOf(InternetCloseHandle(handle));
 }
 
 uint32_t AttemptConnect() { return InternetAttemptConnect(0); }
@@ -358,12 +362,12 @@ uint32_t QuerySecurityFlags(Handle request, uint32_t* flags) {
     DWORD size = sizeof value;
     const BOOL ok = InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, &size);
     *flags = value;
-    return LastErrorOr(ok);
+    return ResultOf(ok);
 }
 
 uint32_t SetSecurityFlags(Handle request, uint32_t flags) {
     DWORD value = flags;
-    return LastErrorOr(InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, sizeof value));
+    return ResultOf(InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, sizeof value));
 }
 
 void EndBrowserSession(Handle request) { InternetSetOptionA(request, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0); }
