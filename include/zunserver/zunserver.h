@@ -17,9 +17,20 @@
  *   ZUN_CALL_CHECK_FOR_UPDATE  ZUN_S_UPDATE_AVAILABLE, ZUN_S_NO_UPDATE or a failure
  * Any other call type is answered with ZUN_E_INVALID_REQUEST.
  *
+ * Threads. The engine serves one call at a time: EntryPoint holds one
+ * engine-wide lock for its whole run, so a call from a second thread waits
+ * until the running one returns. The lock is recursive: a call made on the
+ * same thread while one runs (from a window procedure during the purchase
+ * wizard's modal loop) runs at once, nested in the other. The engine module's
+ * information (its file path and version) is read afresh under the lock at
+ * the start of every call.
+ *
  * The store server. Requests go to the engine's store host,
  * "store.orvella.com". The environment variable ZUN_STORE_HOST, read when the
- * engine loads, replaces it and may carry a port ("127.0.0.1:8080").
+ * engine loads, replaces it and may carry a port ("127.0.0.1:8080",
+ * "[::1]:8080"). A value that names no host (too long, or with a path or
+ * blanks) makes every store request fail with ZUN_E_INVALID_ARG; it never
+ * falls back to the store's own host.
  *
  * Memory handed back. `cartStateOut` is a block of the process heap: free it
  * with HeapFree(GetProcessHeap(), 0, p) on Windows and with free(p) on Linux.

@@ -1,6 +1,8 @@
 // The engine's one way in.
 #include <cinttypes>
+#include <mutex>
 #include <new>
+#include <system_error>
 
 #include "base/map_result.h"
 #include "base/trace.h"
@@ -11,6 +13,15 @@ namespace zun {
 namespace {
 
 constexpr size_t kPublisherIdSize = 50;
+constexpr Status kUnexpected = 0x8000FFFF;
+
+// The engine serves one call at a time: its engine-wide state (the module
+// information, the store host, the saved purchase information, the wizard
+// controller) belongs to the call that holds this lock. It is recursive, so
+// that a call made on the same thread while another runs (from a window
+// procedure during a wizard's modal loop) goes ahead instead of waiting for
+// itself.
+std::recursive_mutex g_engineCallLock;
 
 Status ServeCall(GatewayRecord& record) {
     switch (record.callType) {
@@ -28,6 +39,14 @@ Status ServeCall(GatewayRecord& record) {
 
 extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
     using namespace zun;
+    std::unique_lock<std::recursive_mutex> oneCallAtATime(g_engineCallLock, std::defer_lock);
+    try {
+        oneCallAtATime.lock();
+    } catch (const std::system_error& error) {
+        // Only a nesting deeper than the lock can count fails here.
+        ZUN_TRACE("ZUN_E: EntryPoint(): the engine's call lock: %s", error.what());
+        return kUnexpected;
+    }
     GatewayRecord* _iFace = iFace;
     if (_iFace == nullptr || _iFace->size != sizeof(GatewayRecord)) return ZUN_E_INVALID_REQUEST;
 

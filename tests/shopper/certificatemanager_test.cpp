@@ -36,7 +36,10 @@ std::string HostName(const char* certificate, size_t size = 256) {
 
 TEST(CertificateManager, HostNameFromTheSubject) {
     EXPECT_EQ(HostName("capitals"), "https://store.orvella.com");
-    EXPECT_EQ(HostName("middle"), "https://secure.orvella.com.eu");
+    // Only the host part counts: a host that goes on past the vendor's
+    // domain is another domain's, a port or a path after it is not.
+    EXPECT_EQ(HostName("longer_host"), "<none>");
+    EXPECT_EQ(HostName("port_and_path"), "https://secure.orvella.com:8443/checkout");
     EXPECT_EQ(HostName("several"), "https://first.orvella.com");
     EXPECT_EQ(HostName("none"), "<none>");
     EXPECT_EQ(HostName("capitals", 16), "https://store.o");

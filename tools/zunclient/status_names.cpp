@@ -37,7 +37,8 @@ constexpr NamedStatus kStatuses[] = {
     ZUN_NAMED(ZUN_E_BAD_TEXT_ARGUMENT),
     ZUN_NAMED(ZUN_E_TEXT_TRUNCATED),
     ZUN_NAMED(ZUN_E_CONTROL_NOT_FOUND),
-    // Internet errors the engine passes on in the 0x8007xxxx form.
+    // System errors the engine passes on in the 0x8007xxxx form.
+    {0x800700DFu, "reply too large (223)"},
     {0x80072EE2u, "timeout (12002)"},
     {0x80072EE7u, "name not resolved (12007)"},
     {0x80072EFDu, "cannot connect (12029)"},
