@@ -13,9 +13,33 @@
  * its own build: always set `size = sizeof(GatewayRecord)` (which is
  * ZUN_GATEWAY_RECORD_SIZE).
  *
- * Call types served, with their answers:
- *   ZUN_CALL_CHECK_FOR_UPDATE  ZUN_S_UPDATE_AVAILABLE, ZUN_S_NO_UPDATE or a failure
- * Any other call type is answered with ZUN_E_INVALID_REQUEST.
+ * Call types served by this build:
+ *   ZUN_CALL_PURCHASE (0) and ZUN_CALL_PURCHASE_CFU (2): a purchase. The
+ *     engine first talks to the store server behind a wait window (the
+ *     handshake), then runs the purchase wizard, a modal window on the
+ *     calling thread, which must therefore be able to own windows. The call
+ *     returns when the shopper closes the wizard: 0, with the final
+ *     CartState in `cartStateOut` when the store handed one over (null
+ *     otherwise), or the failure of the handshake.
+ *   ZUN_CALL_CHECK_FOR_UPDATE (4): the silent update check, answered with
+ *     ZUN_S_UPDATE_AVAILABLE, ZUN_S_NO_UPDATE or a failure; no window.
+ * Every other call type is answered with ZUN_E_INVALID_REQUEST.
+ *
+ * Engine updates. A purchase call may find that the store offers a newer
+ * engine build. It then downloads it into a temporary file and returns
+ * ZUN_E_ENGINE_UPDATED at once, without a wizard, with the file's full path
+ * in `updateFilePath` and `engineUpdated` set to 1. The client library then:
+ *   1. checks that the file is an engine build (it exports EntryPoint and
+ *      carries a file version);
+ *   2. unloads the engine (FreeLibrary / dlclose);
+ *   3. puts the file in the engine file's place, atomically (for example by
+ *      copying it next to the engine file and renaming it over it), keeping
+ *      the old file until the next call has succeeded;
+ *   4. loads the engine again and repeats the purchase call with the same
+ *      record, `engineUpdated` still 1: the new engine then skips the update
+ *      query and goes on to the purchase.
+ * The engine never installs anything itself. A download that fails leaves
+ * its partly written temporary file behind.
  *
  * Threads. The engine serves one call at a time: EntryPoint holds one
  * engine-wide lock for its whole run, so a call from a second thread waits

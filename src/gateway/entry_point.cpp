@@ -1,13 +1,17 @@
 // The engine's one way in.
 #include <cinttypes>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
 
+#include "base/engine_heap.h"
 #include "base/map_result.h"
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
+#include "update/engineautoupdate.h"
 #include "update/silentcheckforupdate.h"
+#include "wizard/wizard_controller.h"
 
 namespace zun {
 namespace {
@@ -23,12 +27,33 @@ constexpr Status kUnexpected = 0x8000FFFF;
 // itself.
 std::recursive_mutex g_engineCallLock;
 
+struct HeapRelease {
+    void operator()(char* block) const { heap::Release(block); }
+};
+
+// The handshake, then the purchase wizard. An engine update that the
+// handshake downloaded ends the call at once with ZUN_E_ENGINE_UPDATED.
+Status Purchase(GatewayRecord& record) {
+    record.interactive = 1;
+    char* certificate = nullptr;
+    Status status = DoInitialHandShake(&record, &certificate, TheWizardWaitWindow());
+    // The store's certificate text lives for this call only.
+    const std::unique_ptr<char, HeapRelease> certificateBlob(certificate);
+    if (status == 0) {
+        status = TheWizardController().RunPurchaseWizard(&record, record.callType == ZUN_CALL_PURCHASE,
+                                                         certificateBlob.get());
+    }
+    return status;
+}
+
 Status ServeCall(GatewayRecord& record) {
     switch (record.callType) {
+        case ZUN_CALL_PURCHASE:
+        case ZUN_CALL_PURCHASE_CFU:
+            return Purchase(record);
         case ZUN_CALL_CHECK_FOR_UPDATE:
             return SilentCheckForUpdate(record.vantorID, record.skuRefNum, record.pc, record.trackingID);
         default:
-            // Purchases arrive with the wizard parts of the engine.
             ZUN_TRACE("ZUN_E: EntryPoint(): call type %u is not served", record.callType);
             return ZUN_E_INVALID_REQUEST;
     }
@@ -66,6 +91,9 @@ extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
               ", iFace->publisherID=0x%" PRIxPTR,
               reinterpret_cast<uintptr_t>(&_iFace), reinterpret_cast<uintptr_t>(&iFace),
               reinterpret_cast<uintptr_t>(publisherID));
+    // A newly installed engine registers the browser host's window classes
+    // afresh.
+    if (_iFace->engineUpdated != 0) TheWizardController().UnregisterHostWindowClasses();
 
     Status status;
     try {
