@@ -1,6 +1,7 @@
 // The certificate viewer in a real browser: opened from a parent dialog as
-// the wizard's status bar opens it, read and closed from outside as a person
-// would, through a DevTools port of the viewer's own browser.
+// the wizard's status bar opens it, read from outside through a DevTools port
+// of the viewer's own browser as automation attaches, and closed with the
+// close box's WM_CLOSE.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -58,9 +61,9 @@ private:
 };
 
 // The page titled "Certificate" as read_page.py reports it.
-Json ReadViewerPage(bool close = false) {
-    const std::string command = std::string("/usr/bin/python3 ") + ZUN_READ_PAGE + " " +
-                                std::to_string(kDevToolsPort) + " Certificate" + (close ? " --close" : "");
+Json ReadViewerPage() {
+    const std::string command =
+        std::string("/usr/bin/python3 ") + ZUN_READ_PAGE + " " + std::to_string(kDevToolsPort) + " Certificate";
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char chunk[4096];
@@ -91,25 +94,30 @@ public:
         _thread = std::thread([this] { _parent.Run(); });
     }
     ~ViewerCall() {
-        if (WaitForReturn(60s)) _thread.join();
-        else _thread.detach();  // a viewer that never returned fails its test; nothing waits for it
+        // A viewer that a failed test left open is closed as the person would.
+        for (int attempt = 0; attempt < 60 && !WaitForReturn(1s); ++attempt) {
+            if (const WindowHandle viewer = TopWindow()) {
+                platform::ui::SendWindowMessage(viewer, platform::ui::kMsgClose, 0, 0, nullptr);
+            }
+        }
+        _thread.join();
     }
 
     // The newest dialog of the parent's thread: the viewer once it is open.
     WindowHandle TopWindow() {
-        WaitFor([this] { return _parentWindow != nullptr; }, 30s);
-        WindowHandle top = nullptr;
-        bool done = false;
-        platform::ui::PostWindowTask(_parentWindow, [&] {
+        if (!WaitFor([this] { return _parentWindow != nullptr; }, 30s)) return nullptr;
+        auto top = std::make_shared<WindowHandle>(nullptr);
+        auto done = std::make_shared<bool>(false);
+        const bool posted = platform::ui::PostWindowTask(_parentWindow, [this, top, done] {
             const WindowHandle active = platform::ui::GetActiveWindow();
             Record([&] {
-                top = active;
-                done = true;
+                *top = active;
+                *done = true;
             });
         });
-        WaitFor([&] { return done; }, 30s);
+        if (!posted || !WaitFor([&] { return *done; }, 30s)) return nullptr;
         std::lock_guard<std::mutex> lock(_lock);
-        return top == _parentWindow ? nullptr : top;
+        return *top == _parentWindow ? nullptr : *top;
     }
 
     bool WaitForReturn(std::chrono::milliseconds limit) {
