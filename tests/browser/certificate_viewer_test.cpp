@@ -5,14 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -21,6 +18,7 @@
 
 #include "cert/certificatemanager.h"
 #include "platform/ui.h"
+#include "shopper/test_certificates.h"
 #include "trace_capture.h"
 #include "ui/test_dialog.h"
 
@@ -28,24 +26,13 @@ namespace zun {
 namespace {
 
 using Json = nlohmann::json;
+using testing::CliField;
+using testing::PageTime;
+using testing::TestCertificateFile;
 using platform::ui::WindowHandle;
 using namespace std::chrono_literals;
 
 constexpr int kDevToolsPort = 9350;
-
-std::string CertificateFile(const std::string& name) {
-    std::ifstream file(std::string(ZUN_TEST_CERTIFICATES) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(file) << name;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// What the openssl CLI read from a certificate: "subject=...", "serial=...".
-std::string CliField(const std::string& facts, const std::string& key) {
-    const size_t start = facts.find(key + "=");
-    if (start == std::string::npos) return "<missing " + key + ">";
-    const size_t end = facts.find('\n', start);
-    return facts.substr(start + key.size() + 1, end - start - key.size() - 1);
-}
 
 // The viewer's browser also listens on a DevTools port while `this` lives.
 class DevToolsPortFlag {
@@ -156,21 +143,17 @@ private:
 void ShowReadAndClose(const std::string& name) {
     SCOPED_TRACE(name);
     DevToolsPortFlag port;
-    ViewerCall call(CertificateFile(name + ".b64"));
+    ViewerCall call(TestCertificateFile(name + ".b64"));
     const Json page = ReadViewerPage();
     ASSERT_TRUE(page.is_object()) << page.dump();
     EXPECT_EQ(page.value("title", ""), "Certificate");
-    const std::string facts = CertificateFile(name + ".txt");
+    const std::string facts = TestCertificateFile(name + ".txt");
     const Json rows = page.value("rows", Json::object());
     EXPECT_EQ(rows.value("Subject", ""), CliField(facts, "subject"));
     EXPECT_EQ(rows.value("Issuer", ""), CliField(facts, "issuer"));
-    std::string serial = rows.value("Serial number", "");
-    serial.erase(std::remove(serial.begin(), serial.end(), ':'), serial.end());
-    EXPECT_EQ(serial, CliField(facts, "serial"));
-    std::string notBefore = CliField(facts, "notBefore");
-    std::string notAfter = CliField(facts, "notAfter");
-    EXPECT_EQ(rows.value("Valid from", ""), notBefore.substr(0, notBefore.size() - 1) + " UTC");
-    EXPECT_EQ(rows.value("Valid to", ""), notAfter.substr(0, notAfter.size() - 1) + " UTC");
+    EXPECT_EQ(testing::WithoutColons(rows.value("Serial number", "")), CliField(facts, "serial"));
+    EXPECT_EQ(rows.value("Valid from", ""), PageTime(CliField(facts, "notBefore")));
+    EXPECT_EQ(rows.value("Valid to", ""), PageTime(CliField(facts, "notAfter")));
     EXPECT_EQ(rows.value("SHA-256 fingerprint", ""), CliField(facts, "sha256 Fingerprint"));
     EXPECT_EQ(page.value("scripts", -1), 0);
     EXPECT_EQ(page.value("images", -1), 0);
@@ -194,7 +177,7 @@ TEST(CertificateViewer, MarkupInTheCertificateIsShownAsText) {
     ShowReadAndClose("markup");
     // The subject's "<script>" is text on the page: the CLI's reading of it
     // holds the markup itself, and nothing of it ran.
-    EXPECT_THAT(CliField(CertificateFile("markup.txt"), "subject"),
+    EXPECT_THAT(CliField(TestCertificateFile("markup.txt"), "subject"),
                 ::testing::HasSubstr("CN = <script>zunInjected=1</script>"));
 }
 
@@ -202,7 +185,7 @@ TEST(CertificateViewer, MissingBrowserFailsPromptly) {
     testing::TraceCapture trace;
     setenv("ZUN_BROWSER_PATH", "/nonexistent", 1);
     CertificateManager manager;
-    ASSERT_EQ(manager.HookupCertificate(CertificateFile("capitals.b64").c_str()), 0u);
+    ASSERT_EQ(manager.HookupCertificate(TestCertificateFile("capitals.b64").c_str()), 0u);
     const auto start = std::chrono::steady_clock::now();
     const Status status = manager.DisplayCertificate(nullptr);
     unsetenv("ZUN_BROWSER_PATH");

@@ -3,33 +3,22 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "platform/posix/certificate_page.h"
+#include "shopper/test_certificates.h"
 
 namespace zun {
 namespace {
 
 using platform::posix::CertificateFields;
-
-std::string File(const std::string& name) {
-    std::ifstream file(std::string(ZUN_TEST_CERTIFICATES) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(file) << name;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string CliField(const std::string& facts, const std::string& key) {
-    const size_t start = facts.find(key + "=");
-    if (start == std::string::npos) return "<missing " + key + ">";
-    const size_t end = facts.find('\n', start);
-    return facts.substr(start + key.size() + 1, end - start - key.size() - 1);
-}
+using testing::CliField;
+using testing::PageTime;
+using testing::TestCertificateFile;
+using testing::WithoutColons;
 
 CertificateFields FieldsOf(const std::string& name) {
-    const std::string der = File(name + ".der");
+    const std::string der = TestCertificateFile(name + ".der");
     platform::Certificate certificate = nullptr;
     EXPECT_EQ(platform::CreateCertificate(reinterpret_cast<const uint8_t*>(der.data()), der.size(), &certificate),
               0u);
@@ -38,18 +27,10 @@ CertificateFields FieldsOf(const std::string& name) {
     return fields;
 }
 
-std::string WithoutColons(std::string text) {
-    std::erase(text, ':');
-    return text;
-}
-
-// "2026-12-06 16:35:22Z" as the page writes it.
-std::string PageTime(const std::string& cliTime) { return cliTime.substr(0, cliTime.size() - 1) + " UTC"; }
-
 TEST(CertificateFields, AgreeWithTheOpensslCli) {
     for (const char* name : {"capitals", "middle", "several", "none", "quoted", "markup"}) {
         SCOPED_TRACE(name);
-        const std::string facts = File(std::string(name) + ".txt");
+        const std::string facts = TestCertificateFile(std::string(name) + ".txt");
         const CertificateFields fields = FieldsOf(name);
         EXPECT_EQ(fields.subject, CliField(facts, "subject"));
         EXPECT_EQ(fields.issuer, CliField(facts, "issuer"));
