@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "base/trace.h"
+#include "wizard/wait_dialog_notice.h"
+#include "wizard/wizard_mode.h"
 
 namespace zun {
 
@@ -20,6 +22,8 @@ WizardController& TheWizardController() {
     static WizardController controller;
     return controller;
 }
+
+WaitPageWizard& TheWaitPageWizard() { return TheWizardController(); }
 
 void WizardController::SetRunningWizardHWND(WindowHandle window) {
     std::lock_guard<std::mutex> lock(_wizardWindowLock);
@@ -83,6 +87,17 @@ Status WizardController::BuildPostDataVariant(platform::PostDataArgument* out, c
 bool WizardController::UnregisterHostWindowClasses() {
     ui::UnregisterHostWindowClasses();
     return true;
+}
+
+bool WizardController::ShowsWaitPage() const { return IsWaitMode(GetWizardMode()); }
+
+void WizardController::AnswerWaitPage(bool retry) {
+    const WindowHandle wizard = GetRunningWizardHWND();
+    WaitDialogNotice progress{nullptr, nullptr, 1, 100, kProgressUpdate};
+    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, DOWNLOADPROGRESS, reinterpret_cast<intptr_t>(&progress),
+                          nullptr);
+    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, CONNECTIONERROR_BTNCLK,
+                          retry ? kWaitAnswerRetry : kWaitAnswerCancel, nullptr);
 }
 
 }  // namespace zun

@@ -8,13 +8,14 @@
 #include <mutex>
 
 #include "base/status.h"
+#include "dom/wait_page_wizard.h"
 #include "platform/post_data.h"
 #include "platform/ui.h"
 #include "zunserver/zunserver.h"
 
 namespace zun {
 
-class WizardController {
+class WizardController final : public WaitPageWizard {
 public:
     using WindowHandle = platform::ui::WindowHandle;
 
@@ -45,6 +46,11 @@ public:
 
     int32_t GetWizardMode() const { return _wizardMode.load(); }
     void SetWizardMode(int32_t mode) { _wizardMode.store(mode); }
+
+    bool ShowsWaitPage() const override;
+    // Sends the running wizard window a progress notice at 1 %, which shows at
+    // once that the click was taken, and then the button's answer.
+    void AnswerWaitPage(bool retry) override;
 
     platform::ui::ModuleInstance GetModuleInstance();
     // The body's bytes, without terminator, as the browser's POST argument.

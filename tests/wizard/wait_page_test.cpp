@@ -31,6 +31,7 @@ constexpr uintptr_t kNoPhase = 99;
 
 std::unique_ptr<WizardRun> StartWaitWizard() {
     TheWizardController().SetWizardMode(WIZARDMODE_WAIT);
+    TheWizardController().ResetWaitClose();
     auto record = std::make_shared<GatewayRecord>();
     record->wizardWidth = 500;
     record->wizardHeight = 200;

@@ -60,6 +60,7 @@ TEST(WizardRuns, WaitWizardClosedBeforeItsWindowExistsEndsAsSoonAsItOpens) {
     EXPECT_EQ(controller.GetWizardMode(), WIZARDMODE_WAIT);
     EXPECT_THAT(trace.Messages(), Contains(HasSubstr("Preparing to call DoModal()")));
     EXPECT_EQ(controller.GetRunningWizardHWND(), nullptr);
+    controller.ResetWaitClose();
 }
 
 TEST(WizardRuns, WaitWizardStaysUntilClosedOnceTheRequestIsReset) {
@@ -73,6 +74,7 @@ TEST(WizardRuns, WaitWizardStaysUntilClosedOnceTheRequestIsReset) {
     ASSERT_EQ(run.wait_for(kBrowserStartLimit), std::future_status::ready);
     EXPECT_EQ(run.get(), 0u);
     EXPECT_EQ(controller.GetRunningWizardHWND(), nullptr);
+    controller.ResetWaitClose();
 }
 
 // Runs the About box from inside another dialog's loop, as the wizard does,

@@ -39,5 +39,5 @@ def self_test():
     if text != expected or blob[8:12] != bytes.fromhex("553A467D") or len(blob) != 40:
         print("CartState encoder: got %s, expected %s" % (text, expected))
         return 1
-    print("CartState encoder: worked example matches")
+    print("CartState encoder: reference blob matches")
     return 0

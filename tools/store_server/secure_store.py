@@ -7,7 +7,7 @@ keeps what the shopper entered and redirects to the next or previous step:
 product, billing, shipping, review, invoice. Each step carries the hidden
 field "__CARTSTATE" with PAGENAME, the shopper's entries under the
 "_Shopper.*" keys, the cart under "_cartitem0.*", and on the invoice
-"_Order.Status" "2" and "_Order.Number".
+"_Order.Status" "2", "_Order.Number" and "_Order.Total".
 
 Faults are words, separated by "-", in the POST's field "s" (the caller's
 vantorID) or "fault", for the whole session, or in the query parameter
@@ -22,6 +22,7 @@ step, "WORD:PAGE" to one step (product, billing, shipping, review, invoice):
 """
 import base64
 import itertools
+import json
 import secrets
 import threading
 import time
@@ -33,8 +34,8 @@ from store_pages import BILLING_FIELDS, PAGE_FIELDS, SHIPPING_FIELDS, STEPS
 
 SHOPPER_PREFIX = "_Shopper."
 CART_PREFIX = "_cartitem0."
-# The order the engine reads the shopper's data in.
 SHOPPER_NAMES = [name for name, _, _ in BILLING_FIELDS + SHIPPING_FIELDS]
+# The order the engine reads the shopper's data in.
 SHOPPER_ORDER = [
     "BillingFirstName", "BillingLastName", "BillingAddress1", "BillingAddress2", "BillingCity", "BillingState",
     "BillingZip", "BillingCountry", "BillingEmail", "BillingPhone", "BillingCompany", "ShippingFirstName",
@@ -49,16 +50,25 @@ DEFAULT_PRODUCT = ("Orvella Software", "A licence for one workstation, with a ye
 VALUE_LIMIT = 1000
 BODY_LIMIT = 1 << 20
 SLOW_SECONDS = 2.0
+SLOW_LIMIT = 60.0
 FRAME_DELAY = 0.5
 BAD_CHECKSUM = 0x5A5A5A5A
 
 
+def quantity_of(text):
+    """A quantity of 1 to 99 from a text; 1 for anything else."""
+    if text.isascii() and text.isdigit() and 1 <= int(text) <= 99:
+        return int(text)
+    return 1
+
+
 class Cart:
+    """The one item of a session's cart, priced from the catalog."""
+
     def __init__(self, items):
         self.sku = items.get(CART_PREFIX + "skurefnum") or "ORV-STD"
         self.name, self.description, cents = CATALOG.get(self.sku, DEFAULT_PRODUCT)
-        quantity = items.get(CART_PREFIX + "quantity", "1")
-        self.quantity = int(quantity) if quantity.isdigit() and 1 <= int(quantity) <= 99 else 1
+        self.quantity = quantity_of(items.get(CART_PREFIX + "quantity", "1"))
         self.unit_price = "%d.%02d" % divmod(cents, 100)
         self.total = "%d.%02d" % divmod(cents * self.quantity, 100)
 
@@ -71,8 +81,10 @@ def parse_faults(text):
         seconds = SLOW_SECONDS
         if name.startswith("slow") and name != "slow":
             try:
-                seconds = min(float(name[4:]), 60.0)
+                seconds = float(name[4:])
             except ValueError:
+                continue
+            if not 0 <= seconds <= SLOW_LIMIT:
                 continue
             name = "slow"
         faults.append((name, page or None, seconds))
@@ -197,7 +209,6 @@ class SecureStore:
 
     def prefill_record(self, handler, method, query, body):
         """The pre-fill requests: all as JSON, or one part of one as it came."""
-        import json
         with self.lock:
             log = list(self.prefill_log)
         part = query.get("part")
@@ -223,8 +234,7 @@ class SecureStore:
         """Keeps the posted step's entries; returns the step to show next."""
         with self.lock:
             if page == "product":
-                quantity = fields.get("quantity", "1")
-                session.cart[CART_PREFIX + "quantity"] = quantity if quantity.isdigit() else "1"
+                session.cart[CART_PREFIX + "quantity"] = str(quantity_of(fields.get("quantity", "1")))
             for name, _, _ in PAGE_FIELDS.get(page, ()):
                 if name in fields:
                     session.values[name] = fields[name][:VALUE_LIMIT]

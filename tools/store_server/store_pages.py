@@ -4,6 +4,7 @@ with nothing loaded from elsewhere.
 Pages are latin-1 (the browser sends forms back in the same charset), so a
 byte the engine posted comes back to it unchanged.
 """
+import json
 from html import escape
 
 STORE_NAME = "Orvella Store"
@@ -39,27 +40,27 @@ PAGE_FIELDS = {"billing": BILLING_FIELDS, "shipping": SHIPPING_FIELDS}
 STYLE = """
 * { box-sizing: border-box; }
 body { margin: 0; font: 14px/1.45 "DejaVu Sans", Arial, sans-serif; color: #1f2a37; background: #eef2f6; }
-header { background: #17324d; color: #fff; padding: 14px 24px; display: flex; align-items: center; gap: 12px; }
+header { background: #17324d; color: #fff; padding: 10px 24px; display: flex; align-items: center; gap: 12px; }
 header .logo { width: 30px; height: 30px; border-radius: 8px; background: #f5a623; color: #17324d;
   font-weight: bold; font-size: 18px; text-align: center; line-height: 30px; }
 header .name { font-size: 18px; font-weight: bold; letter-spacing: .3px; }
 header .secure { margin-left: auto; font-size: 12px; opacity: .85; }
 ol.steps { list-style: none; display: flex; margin: 0; padding: 0 24px; background: #fff;
   border-bottom: 1px solid #d5dde6; }
-ol.steps li { padding: 10px 14px; color: #7a8794; border-bottom: 3px solid transparent; }
+ol.steps li { padding: 8px 14px; color: #7a8794; border-bottom: 3px solid transparent; }
 ol.steps li.done { color: #2f6f3e; }
 ol.steps li.current { color: #17324d; font-weight: bold; border-bottom-color: #f5a623; }
-main { max-width: 760px; margin: 20px auto; padding: 0 16px; }
-.card { background: #fff; border: 1px solid #d5dde6; border-radius: 8px; padding: 20px 24px; }
-h1 { font-size: 20px; margin: 0 0 14px; }
+main { max-width: 760px; margin: 14px auto; padding: 0 16px; }
+.card { background: #fff; border: 1px solid #d5dde6; border-radius: 8px; padding: 16px 20px; }
+h1 { font-size: 19px; margin: 0 0 10px; }
 h2 { font-size: 15px; margin: 18px 0 8px; }
 .product { display: flex; gap: 18px; align-items: flex-start; }
 .box { width: 96px; height: 120px; border-radius: 6px; background: linear-gradient(135deg, #17324d, #3d6d99);
   color: #fff; font-weight: bold; padding: 10px; font-size: 13px; }
 .price { font-size: 22px; font-weight: bold; color: #17324d; }
-.grid { display: grid; grid-template-columns: 1fr 1fr; gap: 10px 16px; }
-label { display: block; font-size: 12px; color: #52606d; margin-bottom: 3px; }
-input[type=text], input[type=email], input[type=tel], input[type=number] { width: 100%; padding: 7px 9px;
+.grid { display: grid; grid-template-columns: 1fr 1fr; gap: 6px 16px; }
+label { display: block; font-size: 12px; color: #52606d; margin-bottom: 2px; }
+input[type=text], input[type=email], input[type=tel], input[type=number] { width: 100%; padding: 5px 8px;
   border: 1px solid #b8c4d0; border-radius: 5px; font: inherit; }
 input[type=number] { width: 80px; }
 table { width: 100%; border-collapse: collapse; margin: 8px 0; }
@@ -67,7 +68,7 @@ th, td { text-align: left; padding: 7px 6px; border-bottom: 1px solid #e4e9ef; }
 td.amount, th.amount { text-align: right; }
 tr.total td { font-weight: bold; border-bottom: none; }
 address { font-style: normal; white-space: pre-line; }
-.buttons { display: flex; justify-content: space-between; margin-top: 20px; }
+.buttons { display: flex; justify-content: space-between; margin-top: 16px; }
 button { font: inherit; padding: 9px 22px; border-radius: 5px; border: 1px solid #17324d; cursor: pointer; }
 button.primary { background: #17324d; color: #fff; margin-left: auto; }
 button.secondary { background: #fff; color: #17324d; }
@@ -75,7 +76,7 @@ button.secondary { background: #fff; color: #17324d; }
 .links a { display: inline-block; margin: 4px 14px 4px 0; color: #1d5fa3; }
 .links img { vertical-align: middle; border: 0; }
 iframe { width: 100%; height: 64px; border: 1px dashed #b8c4d0; margin-top: 14px; }
-footer { text-align: center; color: #7a8794; font-size: 12px; margin: 18px 0 30px; }
+footer { text-align: center; color: #7a8794; font-size: 12px; margin: 12px 0 20px; }
 """
 
 PRINT_ICON = ("data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' width='20' height='20'%3E"
@@ -94,7 +95,7 @@ def document(title, body, head=""):
         "<meta name=\"viewport\" content=\"width=device-width\">"
         "<title>%s</title><style>%s</style>%s</head><body>"
         "<header><div class=\"logo\">O</div><div class=\"name\">%s</div>"
-        "<div class=\"secure\">&#128274; Secure checkout</div></header>%s"
+        "<div class=\"secure\">Secure checkout</div></header>%s"
         "<footer>&copy; Orvella Software &middot; Prices include VAT &middot; "
         "<a href=\"/secure/Help.aspx\">Help</a></footer></body></html>"
         % (escape(title), STYLE, head, STORE_NAME, body))
@@ -171,13 +172,14 @@ def order_table(cart):
 
 
 def review_body(cart, values):
+    contact = "<br>".join(escape(values.get(name, "")) for name in ("BillingEmail", "BillingPhone")
+                          if values.get(name))
     return (
         order_table(cart)
-        + "<div class=\"grid\"><div><h2>Billing address</h2>%s<p>%s<br>%s</p></div>"
+        + "<div class=\"grid\"><div><h2>Billing address</h2>%s<p>%s</p></div>"
           "<div><h2>Shipping address</h2>%s</div></div>"
           "<p class=\"note\">Payment: by invoice, due within 14 days. Your licence key is sent by email.</p>"
-        % (address_lines(values, "Billing"), escape(values.get("BillingEmail", "")),
-           escape(values.get("BillingPhone", "")), address_lines(values, "Shipping")))
+        % (address_lines(values, "Billing"), contact, address_lines(values, "Shipping")))
 
 
 def invoice_links(session_id, order_number):
@@ -207,7 +209,7 @@ def invoice_body(cart, values, session_id, order_number):
 
 FRAME_SCRIPT = (
     "<script>window.addEventListener('load', function () {"
-    " var frame = document.createElement('iframe'); frame.id = 'cart-frame'; frame.src = '%s';"
+    " var frame = document.createElement('iframe'); frame.id = 'cart-frame'; frame.src = %s;"
     " document.querySelector('main .card').appendChild(frame); });</script>")
 
 
@@ -227,7 +229,8 @@ def store_page(page, session_id, cart, values, state_text, order_number, frame_u
         "<h1>%s</h1>%s%s</form>"
         % (cartstate_field(state_text), attribute(session_id), page, TITLES[page], content,
            buttons(page) if page != "invoice" else ""))
-    head = FRAME_SCRIPT % attribute(frame_url) if frame_url else ""
+    # The frame's address holds only the session's hex digits and a step name.
+    head = FRAME_SCRIPT % json.dumps(frame_url) if frame_url else ""
     return document(page_title(page), steps(page) + "<main><div class=\"card\">%s</div></main>" % form, head)
 
 

@@ -28,10 +28,16 @@ port and trusts the certificate by its pin:
 Pages:
     /store/ping.aspx                       200 "OK"
     /store/IEEngineHandler.aspx?call=...   the engine's queries, answered by the words of the
-                                           caller's vantorID (see engine_handler.py)
+                                           caller's vantorID (engine_handler.py explains them):
+                      update query         update, nodownloadurl, dropdownload, stalldownload,
+                                           nolength, stallupdate
+                      layout query         emptypublisher, nopublisher, nocertificate, textsizes,
+                                           hugesizes, stalllayout
     /secure/Prefill.aspx                   the secure store (see secure_store.py): the pre-fill
     /secure/Store.aspx?session=ID&page=P   POST opens a session; then the steps product, billing,
-                   [&fault=WORDS]          shipping, review and invoice, with faults on request
+                   [&fault=WORDS]          shipping, review and invoice, with faults chosen by the
+                                           vantorID too: nocartstate, badblob, frame, slow[N],
+                                           lowerinvoice, each for all steps or as WORD:STEP
     /secure/Receipt.aspx, Help.aspx, Terms.aspx   pages the invoice's links open
     /cartstate?KEY=VALUE&...               a CartState holding the given keys
     /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS]
@@ -57,6 +63,7 @@ Control pages:
                                            accepts connections only after S seconds
 """
 import argparse
+import functools
 import os
 import signal
 import socket
@@ -66,12 +73,10 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qsl, urlsplit
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-
-import engine_handler  # noqa: E402
-from cartstate import cartstate_text, self_test  # noqa: E402
-from certificate import make_certificate  # noqa: E402
-from secure_store import BODY_LIMIT, SecureStore  # noqa: E402
+import engine_handler
+from cartstate import cartstate_text, self_test
+from certificate import make_certificate
+from secure_store import BODY_LIMIT, SecureStore
 
 FILE_PATTERN = bytes(range(256)) * 256  # 64 KiB
 PIECE = 1 << 16
@@ -139,7 +144,7 @@ class StoreHandler(BaseHTTPRequestHandler):
 
     def do_POST(self):
         length = self.headers.get("Content-Length") or "0"
-        if not length.isdigit() or int(length) > BODY_LIMIT:
+        if not (length.isascii() and length.isdigit()) or int(length) > BODY_LIMIT:
             self.log_request_line()
             return self.reply(400, b"bad Content-Length", close=True)
         self.route("POST", self.rfile.read(int(length)))
@@ -164,10 +169,14 @@ class StoreHandler(BaseHTTPRequestHandler):
             "/_listen_later": self.listen_later,
         }.get(url.path)
         if handler is None and url.path.startswith("/files/"):
-            return self.file(url.path[len("/files/"):], query)
+            handler = functools.partial(self.file, url.path[len("/files/"):])
         if handler is None:
             return self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
-        return handler(query)
+        try:
+            return handler(query)
+        except ValueError:
+            # A number in the query that is none; nothing has been sent yet.
+            return self.reply(400, b"bad query", close=True)
 
     def reply(self, status, data, content_type="text/plain", length=None, close=False, headers=()):
         self.send_response(status)

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "platform/posix/descriptor.h"
 
 namespace zun::platform::posix {
 
@@ -66,8 +67,8 @@ private:
 
     EventHandler _onEvent;
     pid_t _pid = -1;
-    int _commandFd = -1;
-    int _replyFd = -1;
+    Descriptor _commandFd;
+    Descriptor _replyFd;
     std::thread _reader;
     std::mutex _writeLock;
     std::mutex _lock;
