@@ -5,10 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "shopper/test_certificates.h"
 #include "trace_capture.h"
 
 namespace zun {
@@ -16,11 +15,7 @@ namespace {
 
 constexpr Status kAsn1EndOfData = 0x80093102;
 
-std::string CertificateText(const char* name) {
-    std::ifstream file(std::string(ZUN_TEST_CERTIFICATES) + "/" + name + ".b64", std::ios::binary);
-    EXPECT_TRUE(file) << name;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+std::string CertificateText(const char* name) { return testing::TestCertificateFile(std::string(name) + ".b64"); }
 
 std::string HostName(const char* certificate, size_t size = 256) {
     CertificateManager manager;
