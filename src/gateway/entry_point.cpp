@@ -1,7 +1,7 @@
 // The engine's one way in.
 #include <cinttypes>
-#include <new>
 
+#include "base/boundary.h"
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
 #include "gateway/map_result.h"
@@ -48,13 +48,13 @@ extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
               reinterpret_cast<uintptr_t>(&_iFace), reinterpret_cast<uintptr_t>(&iFace),
               reinterpret_cast<uintptr_t>(publisherID));
 
+    // Nothing may unwind into the caller; the record gets its own pointer
+    // back either way.
     Status status;
     try {
         status = ServeCall(*_iFace);
-    } catch (const std::bad_alloc&) {
-        // Nothing may unwind into the caller; the standard library's
-        // allocation failures are the only exceptions the engine can meet.
-        status = ZUN_E_OUT_OF_MEMORY;
+    } catch (...) {
+        status = TraceCaughtException(__FILE__, __LINE__, __func__);
     }
     _iFace->publisherID = callerPublisherID;
     return MapResult(status);
