@@ -5,11 +5,13 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "blob_text.h"
 #include "platform/process_heap.h"
+#include "state/cartstate_entries.h"
 #include "trace_capture.h"
 
 namespace zun {
@@ -21,8 +23,8 @@ using testing::EncodeBase64;
 using testing::MakeBlob;
 
 // HEIGHT = 480 and WIDTH = 640, in that order.
-constexpr const char* kWorkedExampleText = "KAAAAAIArgBVOkZ9BgBIRUlHSFQDADQ4MAAFAFdJRFRIAAMANjQwAA==";
-const Bytes kWorkedExampleBytes = {0x28, 0x00, 0x00, 0x00, 0x02, 0x00, 0xAE, 0x00, 0x55, 0x3A, 0x46, 0x7D,
+constexpr const char* kReferenceBlobText = "KAAAAAIArgBVOkZ9BgBIRUlHSFQDADQ4MAAFAFdJRFRIAAMANjQwAA==";
+const Bytes kReferenceBlobBytes = {0x28, 0x00, 0x00, 0x00, 0x02, 0x00, 0xAE, 0x00, 0x55, 0x3A, 0x46, 0x7D,
                                    0x06, 0x00, 0x48, 0x45, 0x49, 0x47, 0x48, 0x54, 0x03, 0x00, 0x34, 0x38,
                                    0x30, 0x00, 0x05, 0x00, 0x57, 0x49, 0x44, 0x54, 0x48, 0x00, 0x03, 0x00,
                                    0x36, 0x34, 0x30, 0x00};
@@ -43,20 +45,20 @@ Bytes Copy(CartState& state) {
     return bytes;
 }
 
-TEST(CartState, LoadsTheWorkedExampleAndCopiesItBackByteForByte) {
-    EXPECT_EQ(EncodeBase64(kWorkedExampleBytes), kWorkedExampleText);
+TEST(CartState, LoadsTheReferenceBlobAndCopiesItBackByteForByte) {
+    EXPECT_EQ(EncodeBase64(kReferenceBlobBytes), kReferenceBlobText);
     CartState state;
-    ASSERT_EQ(state.SetCartState(kWorkedExampleText), 0u);
+    ASSERT_EQ(state.SetCartState(kReferenceBlobText), 0u);
     EXPECT_TRUE(state.IsValid());
     EXPECT_EQ(ValueOf(state, "WIDTH"), "640");
     EXPECT_EQ(ValueOf(state, "HEIGHT"), "480");
     EXPECT_EQ(ValueOf(state, "DEPTH"), "<missing>");
-    EXPECT_EQ(Copy(state), kWorkedExampleBytes);
+    EXPECT_EQ(Copy(state), kReferenceBlobBytes);
 }
 
 TEST(CartState, RefusesTextsThatAreNullOrTooShort) {
     CartState state;
-    ASSERT_EQ(state.SetCartState(kWorkedExampleText), 0u);
+    ASSERT_EQ(state.SetCartState(kReferenceBlobText), 0u);
     testing::TraceCapture capture;
     EXPECT_EQ(state.SetCartState(nullptr), ZUN_E_INVALID_ARG);
     EXPECT_EQ(state.SetCartState("KAAAAAIArgB"), ZUN_E_INVALID_ARG);  // 11 characters
@@ -68,9 +70,9 @@ TEST(CartState, RefusesTextsThatAreNullOrTooShort) {
 }
 
 TEST(CartState, RefusesBlobsWithAWrongSanityByteOrChecksum) {
-    Bytes changedValue = kWorkedExampleBytes;
+    Bytes changedValue = kReferenceBlobBytes;
     changedValue[22] = '5';  // HEIGHT 580
-    Bytes changedSanity = kWorkedExampleBytes;
+    Bytes changedSanity = kReferenceBlobBytes;
     changedSanity[6] = 0xAF;
     for (const Bytes& bytes : {changedValue, changedSanity}) {
         CartState state;
@@ -87,14 +89,14 @@ TEST(CartState, RefusesBlobsWithAWrongSanityByteOrChecksum) {
 }
 
 TEST(CartState, ATextBrokenByAForeignCharacterDecodesOnlyUpToIt) {
-    std::string text = kWorkedExampleText;
+    std::string text = kReferenceBlobText;
     text.insert(40, "\n");
     CartState state;
     EXPECT_EQ(state.SetCartState(text.c_str()), ZUN_E_INVALID_CARTSTATE);
     // Bytes 0..29 decoded, zeros behind them: WIDTH's entry is gone.
     uint8_t* copy = nullptr;
     EXPECT_EQ(state.CopyCartState(&copy), 0u);
-    EXPECT_EQ(std::memcmp(copy, kWorkedExampleBytes.data(), 30), 0);
+    EXPECT_EQ(std::memcmp(copy, kReferenceBlobBytes.data(), 30), 0);
     EXPECT_EQ(copy[30], 0);
     platform::HeapRelease(copy);
 }
@@ -154,6 +156,31 @@ TEST(CartState, GetValueFromBufferStaysInsideBrokenBlobs) {
     EXPECT_EQ(CartState::GetValueFromBuffer(good.data(), 40, "AA", out, 0), ZUN_E_INVALID_ARG);
 }
 
+// Each entry as "offset/size/key=value".
+std::vector<std::string> Walk(const uint8_t* blob, uint32_t totalLength) {
+    std::vector<std::string> seen;
+    CartStateEntries entries(blob, totalLength);
+    CartStateEntry entry;
+    while (entries.Next(entry)) {
+        seen.push_back(std::to_string(entry.offset) + "/" + std::to_string(entry.size) + "/" +
+                       std::string(reinterpret_cast<const char*>(entry.key), entry.keyLength) + "=" +
+                       std::string(reinterpret_cast<const char*>(entry.value), entry.valueLength));
+    }
+    return seen;
+}
+
+TEST(CartState, EntriesWalkInBlobOrderOverTheirPadsAndEndBeforeACutEntry) {
+    const Bytes blob = MakeBlob({{"ODD", "12345"}, {"EV", ""}, {"K", "v"}});
+    const auto size = static_cast<uint32_t>(blob.size());
+    ASSERT_EQ(size, 12u + 14 + 6 + 8);
+    EXPECT_THAT(Walk(blob.data(), size), ::testing::ElementsAre("12/14/ODD=12345", "26/6/EV=", "32/8/K=v"));
+    // The last entry's pad is part of it: one byte short, and it is not there.
+    EXPECT_THAT(Walk(blob.data(), size - 1), ::testing::ElementsAre("12/14/ODD=12345", "26/6/EV="));
+    EXPECT_TRUE(Walk(blob.data(), 13).empty());
+    EXPECT_TRUE(Walk(blob.data(), CartState::kHeaderSize - 1).empty());
+    EXPECT_TRUE(Walk(nullptr, size).empty());
+}
+
 TEST(CartState, AHeaderLengthOutsideTheBufferIsNotValidAndHoldsNoEntries) {
     for (uint32_t total : {0u, 11u, 100000u}) {
         Bytes blob = MakeBlob({{"AA", "1"}});
@@ -209,13 +236,13 @@ TEST(CartState, SetValueOnAnEmptyObjectStartsAFreshBlob) {
 
 TEST(CartState, SetValueRefusesWhatTheBlobCannotHold) {
     CartState state;
-    ASSERT_EQ(state.SetCartState(kWorkedExampleText), 0u);
+    ASSERT_EQ(state.SetCartState(kReferenceBlobText), 0u);
     const std::string tooLong(65536, 'v');
     EXPECT_EQ(state.SetValue("K", tooLong.c_str()), ZUN_E_INVALID_ARG);
     EXPECT_EQ(state.SetValue(tooLong.c_str(), "v"), ZUN_E_INVALID_ARG);
     EXPECT_EQ(state.SetValue(nullptr, "v"), ZUN_E_INVALID_ARG);
     EXPECT_TRUE(state.IsValid());
-    EXPECT_EQ(Copy(state), kWorkedExampleBytes);
+    EXPECT_EQ(Copy(state), kReferenceBlobBytes);
 
     const std::string longest(65535, 'v');
     ASSERT_EQ(state.SetValue("BIG", longest.c_str()), 0u);
@@ -227,7 +254,7 @@ TEST(CartState, SetValueRefusesWhatTheBlobCannotHold) {
 
 TEST(CartState, AllocationFailuresLeaveTheObjectAsItWas) {
     CartState state;
-    ASSERT_EQ(state.SetCartState(kWorkedExampleText), 0u);
+    ASSERT_EQ(state.SetCartState(kReferenceBlobText), 0u);
 
     // Growing for a text longer than the buffer.
     const std::string longText = EncodeBase64(MakeBlob({{"K", std::string(4000, 'v')}}));
@@ -239,7 +266,7 @@ TEST(CartState, AllocationFailuresLeaveTheObjectAsItWas) {
     // Resizing in SetValue: a matching entry is already blanked, nothing appended.
     heap::FailNextAllocations(1);
     EXPECT_EQ(state.SetValue("DEPTH", "24"), ZUN_E_BLOB_RESIZE);
-    EXPECT_EQ(Copy(state), kWorkedExampleBytes);
+    EXPECT_EQ(Copy(state), kReferenceBlobBytes);
 
     heap::FailNextAllocations(1);
     uint8_t* copy = nullptr;
@@ -250,7 +277,7 @@ TEST(CartState, AllocationFailuresLeaveTheObjectAsItWas) {
     CartState starved;
     EXPECT_FALSE(starved.IsValid());
     EXPECT_EQ(ValueOf(starved, "WIDTH"), "<missing>");
-    EXPECT_EQ(starved.SetCartState(kWorkedExampleText), 0u);  // allocates what it needs
+    EXPECT_EQ(starved.SetCartState(kReferenceBlobText), 0u);  // allocates what it needs
     EXPECT_EQ(ValueOf(starved, "WIDTH"), "640");
 }
 
@@ -259,7 +286,7 @@ TEST(CartState, TotalLengthAndCopyNeedAnOutPointer) {
     testing::TraceCapture capture;
     EXPECT_EQ(state.get_TotalLength(nullptr), ZUN_E_INVALID_ARG);
     EXPECT_THAT(capture.Messages(), Contains("ZUN: CartState::GetTotalLength(): len was NULL."));
-    ASSERT_EQ(state.SetCartState(kWorkedExampleText), 0u);
+    ASSERT_EQ(state.SetCartState(kReferenceBlobText), 0u);
     EXPECT_EQ(state.CopyCartState(nullptr), ZUN_E_INVALID_ARG);
     uint32_t checksum = 0;
     EXPECT_FALSE(state.CalculateChecksum(nullptr));

@@ -1,4 +1,4 @@
-#include "gateway/map_result.h"
+#include "base/map_result.h"
 
 #include <gtest/gtest.h>
 

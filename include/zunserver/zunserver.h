@@ -13,11 +13,9 @@
  * its own build: always set `size = sizeof(GatewayRecord)` (which is
  * ZUN_GATEWAY_RECORD_SIZE).
  *
- * Call types served by this build: the silent update check
- * (ZUN_CALL_CHECK_FOR_UPDATE), answered with ZUN_S_UPDATE_AVAILABLE,
- * ZUN_S_NO_UPDATE or a failure. Purchases (ZUN_CALL_PURCHASE,
- * ZUN_CALL_PURCHASE_CFU) are answered with ZUN_E_INVALID_REQUEST until the
- * engine gains them; every other call type is always rejected that way.
+ * Call types served, with their answers:
+ *   ZUN_CALL_CHECK_FOR_UPDATE  ZUN_S_UPDATE_AVAILABLE, ZUN_S_NO_UPDATE or a failure
+ * Any other call type is answered with ZUN_E_INVALID_REQUEST.
  *
  * The store server. Requests go to the engine's store host,
  * "store.orvella.com". The environment variable ZUN_STORE_HOST, read when the

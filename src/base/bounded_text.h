@@ -60,4 +60,7 @@ std::string_view TextInBuffer(const char (&buffer)[N]) {
     return TextInBuffer(buffer, N);
 }
 
+// A caller's optional text: null reads as empty text.
+inline const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
 }  // namespace zun

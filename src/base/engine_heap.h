@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+
+#include "base/unique_handle.h"
 
 namespace zun::heap {
 
@@ -12,6 +15,10 @@ void* Allocate(size_t bytes);
 // failure, when the old block stays as it was.
 void* Resize(void* block, size_t oldSize, size_t newSize);
 void Release(void* block);
+
+// A block owned until it is handed on (Release()), so that no failure path
+// leaves one behind in an out parameter.
+using Block = UniqueHandle<uint8_t*, &Release>;
 
 // Makes the next `count` calls of Allocate and Resize fail, as an exhausted
 // heap would. For tests of the engine's out-of-memory paths.

@@ -63,24 +63,29 @@ Status CertificateManager::DisplayCertificate(void* parentWindow) {
         ZUN_TRACE("ZUN_E: CertificateManager::DisplayCertificate(): Certificate is null.");
         return ZUN_E_NOT_FOUND;
     }
-    platform::CertificateViewer* viewer = nullptr;
+    platform::CertificateViewerRef viewer;
     if (const Status status = platform::LoadCertificateViewer(&viewer); status != 0) {
         ZUN_TRACE("ZUN_E: CertificateManager::DisplayCertificate(): LoadLibrary(): Error %u", status);
         ZUN_TRACE("ZUN: Epilog CertificateManager::DisplayCertificate()");
         return status;
     }
-    if (!platform::FindCertificateViewerEntry(viewer)) {
-        platform::UnloadCertificateViewer(viewer);
-        ZUN_TRACE("ZUN_E: CertificateManager::DisplayCertificate(): GetProcAddress(): Error %u", ZUN_E_CERT_VIEWER);
+    if (const Status status = platform::FindCertificateViewerEntry(*viewer); status != 0) {
+        viewer.reset();
+        ZUN_TRACE("ZUN_E: CertificateManager::DisplayCertificate(): GetProcAddress(): Error %u", status);
         ZUN_TRACE("ZUN: Epilog CertificateManager::DisplayCertificate()");
         return ZUN_E_CERT_VIEWER;
     }
     ZUN_TRACE("ZUN: CertificateManager::DisplayCertificate(): Before Dialog Display.");
-    platform::RunCertificateViewer(viewer, _certificate, parentWindow);
+    const Status shown = platform::RunCertificateViewer(*viewer, _certificate, parentWindow);
     ZUN_TRACE("ZUN: CertificateManager::DisplayCertificate(): After Dialog Display.");
-    platform::UnloadCertificateViewer(viewer);
+    viewer.reset();
+    if (shown != 0) {
+        // A viewer that could not be shown (the browser on Linux) is a failure
+        // of the call, not a window the person closed.
+        ZUN_TRACE("ZUN_E: CertificateManager::DisplayCertificate(): Dialog Display: Error %u", shown);
+    }
     ZUN_TRACE("ZUN: Epilog CertificateManager::DisplayCertificate()");
-    return 0;
+    return shown;
 }
 
 Status CertificateManager::GetHostNameFromCertificate(char* buffer, size_t size) {

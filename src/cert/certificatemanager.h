@@ -1,6 +1,6 @@
 // CertificateManager: the store's certificate, handed over as base64 text of
 // its DER encoding. It names the https address of the store host that the
-// wizard opens, and shows in the system's certificate viewer.
+// wizard opens, and shows in a modal certificate viewer.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +24,11 @@ public:
     // decoded up to there. ZUN_E_INVALID_ARG for a null or empty text; the
     // system's error number when the bytes are no certificate.
     Status HookupCertificate(const char* text);
-    // Shows the certificate modally, owned by `parentWindow` or the desktop.
+    // Shows the certificate modally, owned by `parentWindow` or the desktop,
+    // until the person closes the viewer: 0. ZUN_E_NOT_FOUND without a
+    // certificate; the system's error number when the viewer cannot be
+    // loaded, ZUN_E_CERT_VIEWER when its entry point is missing; the viewer's
+    // own failure when it cannot be shown (the browser on Linux).
     Status DisplayCertificate(void* parentWindow);
     void CleanupCertificate();
     // "https://" and the first subject value (as a lower-case token split at

@@ -120,7 +120,7 @@ Status HtmlElement::SetElementInnerText(const char* elementId, const char* text)
 
 Status HtmlElement::SetElementStyleAttribute(const char* elementId, const char* name, const char* value) {
     if (_collection == nullptr) {
-        ZUN_TRACE("ZUN: Epilog HtmlElement::SetElementStyleAttribute(%s)", elementId == nullptr ? "" : elementId);
+        ZUN_TRACE("ZUN: Epilog HtmlElement::SetElementStyleAttribute(%s)", TextOrEmpty(elementId));
         return ZUN_E_NOT_FOUND;
     }
     if (name == nullptr || value == nullptr) return ZUN_E_INVALID_ARG;
@@ -201,8 +201,8 @@ Status HtmlElement::ShowWarningModal(const char* title, const char* message, int
         return ZUN_E_NOT_FOUND;
     }
     char text[1024];
-    FormatText(text, sizeof text, "%s\r\n\r\n%s\r\n\r\nError : %d\r\n\r\n", title == nullptr ? "" : title,
-               message == nullptr ? "" : message, errorNumber);
+    FormatText(text, sizeof text, "%s\r\n\r\n%s\r\n\r\nError : %d\r\n\r\n", TextOrEmpty(title),
+               TextOrEmpty(message), errorNumber);
     ZUN_TRACE("ZUN: HtmlElement::ShowWarningModal(): Warning buffer %s", text);
     const Status status = _document->Alert(text);
     ZUN_TRACE("ZUN: HtmlElement::ShowWarningModal(): iHTMLWindow->alert Returns %u", status);

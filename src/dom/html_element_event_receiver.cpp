@@ -4,16 +4,14 @@
 #include <cctype>
 #include <string>
 
+#include "base/bounded_text.h"
 #include "base/trace.h"
 #include "dom/html_element.h"
-#include "wizard/wait_dialog_notice.h"
-#include "wizard/wizard_controller.h"
-#include "wizard/wizard_mode.h"
+#include "dom/wait_page_wizard.h"
 
 namespace zun {
 
 namespace dom = platform::dom;
-namespace ui = platform::ui;
 
 namespace {
 
@@ -122,7 +120,7 @@ size_t HtmlElementEventReceiver::ElementReceiverCount() { return ElementTable().
 size_t HtmlElementEventReceiver::AnchorReceiverCount() { return AnchorTable().count; }
 
 Status HtmlElementEventReceiver::InnerAdviseEventReady(const char* elementId) {
-    ZUN_TRACE("ZUN: Prolog HtmlElementEventReceiver::InnerAdviseEventReady(%s)", elementId == nullptr ? "" : elementId);
+    ZUN_TRACE("ZUN: Prolog HtmlElementEventReceiver::InnerAdviseEventReady(%s)", TextOrEmpty(elementId));
     if (browser == nullptr) {
         ZUN_TRACE("ZUN_E: Epilog HtmlElementEventReceiver::InnerAdviseEventReady: Browser is null");
         return ZUN_E_NOT_FOUND;
@@ -163,18 +161,11 @@ Status HtmlElementEventReceiver::Connect() {
 
 bool HtmlElementEventReceiver::OnElementClick(const ElementRef& clicked) {
     ZUN_TRACE("ZUN: Prolog HtmlElementEventReceiver::OnElementClick()");
-    WizardController& controller = TheWizardController();
-    if (!IsWaitMode(controller.GetWizardMode())) return false;
+    WaitPageWizard& wizard = TheWaitPageWizard();
+    if (!wizard.ShowsWaitPage()) return false;
     std::string id;
     if (clicked != nullptr) clicked->GetId(&id);
-    const intptr_t button = id == "bRetry" ? kWaitAnswerRetry : kWaitAnswerCancel;
-
-    // A progress bar at 1 % shows at once that the click was taken.
-    ui::WindowHandle wizard = controller.GetRunningWizardHWND();
-    WaitDialogNotice progress{nullptr, nullptr, 1, 100, kProgressUpdate};
-    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, DOWNLOADPROGRESS, reinterpret_cast<intptr_t>(&progress),
-                          nullptr);
-    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, CONNECTIONERROR_BTNCLK, button, nullptr);
+    wizard.AnswerWaitPage(id == "bRetry");
     return false;
 }
 

@@ -2,9 +2,9 @@
 #include <cinttypes>
 
 #include "base/boundary.h"
+#include "base/map_result.h"
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
-#include "gateway/map_result.h"
 #include "update/silentcheckforupdate.h"
 
 namespace zun {

@@ -7,11 +7,18 @@
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
+#include "base/map_result.h"
+#include "base/file_error.h"
 #include "base/trace.h"
-#include "gateway/map_result.h"
+#include "base/unique_handle.h"
 
 namespace zun {
 namespace {
+
+void CloseFile(std::FILE* file) { std::fclose(file); }
+
+// The download's file, closed on every path that does not close it itself.
+using FileOwner = UniqueHandle<std::FILE*, &CloseFile>;
 
 namespace inet = platform::inet;
 
@@ -31,32 +38,11 @@ constexpr uint32_t kSecurePort = 443;
 constexpr uint32_t kDeviceFailure = 31;
 constexpr uint32_t kStatusUnauthorized = 401;
 constexpr uint32_t kStatusProxyUnauthorized = 407;
-// Win32 errors for the download file.
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorPathNotFound = 3;
-constexpr uint32_t kErrorWriteFault = 29;
-constexpr uint32_t kErrorDiskFull = 112;
 
 uint32_t TickCount() {
     return static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
             .count());
-}
-
-uint32_t FileError(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return kErrorPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-            return kErrorAccessDenied;
-        case ENOSPC:
-            return kErrorDiskFull;
-        default:
-            return kErrorWriteFault;
-    }
 }
 
 // The Content-Length text as a number: leading blanks, then digits, up to
@@ -318,6 +304,8 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, std::FIL
         (toMemory && buffer == nullptr)) {
         return ZUN_E_INVALID_ARG;
     }
+    // A failed request hands out no block.
+    if (toMemory) *buffer = nullptr;
     if (bBlessed.load() == 0) {
         ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): Connection not blessed.");
         return ZUN_E_NOT_PINGED;
@@ -398,12 +386,11 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
     // length, so that it can be read as text.
     uint32_t size = toMemory ? contentLength : (contentLength < kDefaultContentLength ? contentLength
                                                                                        : kDefaultContentLength);
-    auto* data = static_cast<uint8_t*>(heap::Allocate(size_t{size} + 1));
-    if (data == nullptr) {
+    heap::Block data(static_cast<uint8_t*>(heap::Allocate(size_t{size} + 1)));
+    if (!data) {
         ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): HeapAlloc(): Failure %u", size);
         return ZUN_E_OUT_OF_MEMORY;
     }
-    if (toMemory) *buffer = data;
 
     ConnectionTimer(1);
     Status status = 0;
@@ -418,7 +405,7 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
             break;
         }
         uint32_t got = 0;
-        const uint32_t error = inet::ReadFile(request, data + filled, size - filled, &got);
+        const uint32_t error = inet::ReadFile(request, data.Get() + filled, size - filled, &got);
         if (error != 0) {
             // A failed read ends the transfer; reading again could go on forever.
             ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): InternetReadFile(): Failure %u", error);
@@ -438,21 +425,22 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
                 status = ZUN_E_OUT_OF_MEMORY;
                 break;
             }
-            auto* grown = static_cast<uint8_t*>(heap::Resize(data, size_t{size} + 1, size_t{size} * 5 + 1));
+            auto* grown = static_cast<uint8_t*>(heap::Resize(data.Get(), size_t{size} + 1, size_t{size} * 5 + 1));
             if (grown == nullptr) {
                 ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): HeapReAlloc(): Failure %u", size * 5);
                 status = ZUN_E_OUT_OF_MEMORY;
                 break;
             }
-            data = grown;
-            *buffer = data;
+            // The resize has released the old block.
+            data.Release();
+            data.Reset(grown);
             size *= 5;
             ZUN_TRACE("ZUN: InetBlock::InternetOpenURLSafely(): buffer grown to %u bytes", size);
         }
         if (!toMemory) {
-            if (std::fwrite(data, 1, got, file) != got) {
+            if (std::fwrite(data.Get(), 1, got, file) != got) {
                 ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): WriteFile(): Failure %d", errno);
-                status = MapResult(FileError(errno));
+                status = MapResult(Win32FileError(errno));
                 break;
             }
             filled = 0;
@@ -467,9 +455,10 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
     if (status == 0) {
         if (callbacks.pfnProgress != nullptr) callbacks.pfnProgress(contentLength, contentLength, 100, 1);
         if (length != nullptr) *length = filled;
+        // Only a complete reply is handed out.
+        if (toMemory) *buffer = data.Release();
     }
     ConnectionTimer(0);
-    if (!toMemory) heap::Release(data);
     return status;
 }
 
@@ -480,11 +469,6 @@ Status InetBlock::RequestWithRetry(const char* url, uint32_t kind, const void* b
         if (status == 0) return 0;
         if (bClosed.load() != 0) return ZUN_E_SESSION_CLOSED;
         if (!ReportAndAskRetry(status, "a failed network request.")) return status;
-        // The failed attempt's buffer is not handed out.
-        if (buffer != nullptr) {
-            heap::Release(*buffer);
-            *buffer = nullptr;
-        }
     }
 }
 
@@ -506,27 +490,28 @@ Status InetBlock::PagePOST(const char* url, const void* body, uint32_t bodyLengt
 Status InetBlock::DownloadFile(const char* url, const char* path) {
     ZUN_TRACE("ZUN: Prolog InetBlock::DownloadFile(%s)", path != nullptr ? path : "(null)");
     if (path == nullptr) return ZUN_E_INVALID_ARG;
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) {
+    FileOwner file(std::fopen(path, "wb"));
+    if (!file) {
         ZUN_TRACE("ZUN_E: InetBlock::DownloadFile(): CreateFile(): Failure %d", errno);
-        return MapResult(FileError(errno));
+        return MapResult(Win32FileError(errno));
     }
     Status status;
     for (;;) {
-        status = InternetOpenURLSafely(url, kGetToFile, file, nullptr, 0, nullptr, nullptr);
+        status = InternetOpenURLSafely(url, kGetToFile, file.Get(), nullptr, 0, nullptr, nullptr);
         if (status == 0) {
-            if (std::fclose(file) != 0) status = MapResult(FileError(errno));
+            // Closing writes what is still buffered: its failure fails the download.
+            if (std::fclose(file.Release()) != 0) status = MapResult(Win32FileError(errno));
             break;
         }
         if (bClosed.load() != 0 || !ReportAndAskRetry(status, "a failed network request.")) {
-            std::fclose(file);
             if (bClosed.load() != 0) status = ZUN_E_SESSION_CLOSED;
             break;
         }
         // A retry starts the file afresh, so that it holds only the new body.
-        file = std::freopen(path, "wb", file);
-        if (file == nullptr) {
-            status = MapResult(FileError(errno));
+        // The stream is closed even when reopening fails.
+        file.Reset(std::freopen(path, "wb", file.Release()));
+        if (!file) {
+            status = MapResult(Win32FileError(errno));
             break;
         }
     }

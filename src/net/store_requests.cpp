@@ -5,11 +5,6 @@
 #include "base/engine_heap.h"
 
 namespace zun {
-namespace {
-
-const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
-
-}  // namespace
 
 Status BuildSilentCheckUrl(char* url, size_t size, const char* host, const char* vantorID, const char* skuRefNum,
                            const char* pc, const char* trackingID) {

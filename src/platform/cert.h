@@ -1,10 +1,11 @@
 // Certificate port: one DER-encoded X.509 certificate as a certificate object
 // of the system's crypto interface, its subject name rendered as the system's
-// simple-name text, and (on Windows) the system's certificate viewer.
+// simple-name text, and a modal viewer of the certificate.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "base/status.h"
 
@@ -24,16 +25,26 @@ void FreeCertificate(Certificate certificate);
 // outSize - 1 characters and terminated.
 void RenderSubjectName(Certificate certificate, char* out, size_t outSize);
 
-// The system's certificate viewer, loaded at run time.
+// The certificate viewer: on Windows the system's viewer, loaded at run time
+// from "cryptui.dll" in the system folder; on Linux a window of the browser
+// showing a page of the certificate's fields.
 struct CertificateViewer;
-
-// Loads the viewer's library; 0, or the system's error number.
-Status LoadCertificateViewer(CertificateViewer** viewer);
-// Looks up the viewer's entry point.
-bool FindCertificateViewerEntry(CertificateViewer* viewer);
-// Shows the certificate in the modal viewer titled "Certificate", owned by
-// `parentWindow` or, when that is null, the desktop window.
-void RunCertificateViewer(CertificateViewer* viewer, Certificate certificate, void* parentWindow);
 void UnloadCertificateViewer(CertificateViewer* viewer);
+
+struct CertificateViewerUnloader {
+    void operator()(CertificateViewer* viewer) const { UnloadCertificateViewer(viewer); }
+};
+using CertificateViewerRef = std::unique_ptr<CertificateViewer, CertificateViewerUnloader>;
+
+// Loads the viewer; 0, or the system's error number.
+Status LoadCertificateViewer(CertificateViewerRef* viewer);
+// Looks up the viewer's entry point; 0, or the system's error number.
+Status FindCertificateViewerEntry(CertificateViewer& viewer);
+// Shows the certificate in the modal viewer titled "Certificate", owned by
+// `parentWindow` or, when that is null, the desktop window, and returns when
+// the person closes it: 0, or the failure of a viewer that could not be
+// shown (on Linux the browser that could not start or went away). The
+// system's viewer reports no failure.
+Status RunCertificateViewer(CertificateViewer& viewer, Certificate certificate, void* parentWindow);
 
 }  // namespace zun::platform

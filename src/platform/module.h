@@ -24,4 +24,9 @@ Status GetEngineModulePath(char* buffer, size_t size);
 // or cannot be read.
 FileVersion ReadFileVersion(const char* path);
 
+// Creates an empty file with a fresh name "<prefix>*.tmp" in the user's
+// temporary directory and writes its full path into `path`. 0, or the
+// system's error number (a Win32 error number on every platform).
+Status CreateTempFile(const char* prefix, char* path, size_t size);
+
 }  // namespace zun::platform

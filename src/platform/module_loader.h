@@ -29,6 +29,9 @@ private:
     char _error[256] = {};
 };
 
+// True while the module file at `path` is loaded in this process.
+bool IsModuleLoaded(const char* path);
+
 // Full path of the running program's executable file.
 Status GetExecutablePath(char* buffer, size_t size);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/status.h"
+#include "base/unique_handle.h"
 
 namespace zun::platform {
 
@@ -47,5 +48,8 @@ Status RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uin
 // new ones, never a mix.
 Status RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data, uint32_t size);
 void RegistryCloseKey(RegistryKey key);
+
+// An open key, closed when its owner goes.
+using RegistryKeyOwner = UniqueHandle<RegistryKey, &RegistryCloseKey>;
 
 }  // namespace zun::platform

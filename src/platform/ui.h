@@ -46,6 +46,9 @@ inline constexpr uintptr_t kMouseControl = 0x0008;
 inline constexpr int kWizardDialogTemplate = 103;
 inline constexpr int kEasterEggDialogTemplate = 243;
 inline constexpr int kBrowserControlId = 201;
+// Where the system has no certificate viewer (Linux), the engine's own: a
+// dialog whose browser control fills it.
+inline constexpr int kCertificateViewerTemplate = 270;
 inline constexpr int kZoneIcon = 263;
 inline constexpr int kRocketIcon = 265;
 inline constexpr int kLockIcon = 266;
@@ -53,9 +56,10 @@ inline constexpr int kLockIcon = 266;
 // Receives the messages of one dialog, on the dialog's thread.
 class DialogHandler {
 public:
-    // Sets `handled` when the message was taken; unhandled messages get the
-    // system's default dialog behaviour (WM_CLOSE becomes IDCANCEL, which
-    // ends the dialog with 2).
+    // Sets `handled` when the message was taken. Both backends turn an
+    // unhandled WM_CLOSE into WM_COMMAND with IDCANCEL for this handler;
+    // an IDCANCEL it does not handle is dropped and the dialog stays open:
+    // only EndDialog ends it.
     virtual intptr_t OnMessage(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam,
                                bool& handled) = 0;
     // WM_LBUTTONDOWN and WM_LBUTTONDBLCLK of the dialog's status bar, with the

@@ -18,16 +18,13 @@ constexpr size_t kKeyPathSize = 260;
 constexpr uint32_t kAffiliateValueSize = 256;
 
 bool QueryAffiliateValue(RegistryRoot root, const char* path, const char* name, char (&value)[kAffiliateValueSize]) {
-    platform::RegistryKey key = nullptr;
-    if (platform::RegistryOpenKey(root, path, platform::kKeyQueryValue, &key) != 0) return false;
+    platform::RegistryKeyOwner key;
+    if (platform::RegistryOpenKey(root, path, platform::kKeyQueryValue, key.Out()) != 0) return false;
     // The last byte stays zero: a value of 256 bytes or more does not fit
     // and counts as not found, and what fits is always terminated.
     uint32_t type = 0;
     uint32_t size = kAffiliateValueSize - 1;
-    const bool found =
-        platform::RegistryQueryValue(key, name, &type, reinterpret_cast<uint8_t*>(value), &size) == 0;
-    platform::RegistryCloseKey(key);
-    return found;
+    return platform::RegistryQueryValue(key.Get(), name, &type, reinterpret_cast<uint8_t*>(value), &size) == 0;
 }
 
 }  // namespace

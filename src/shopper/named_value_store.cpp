@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/bounded_text.h"
 #include "base/byte_order.h"
 #include "base/engine_heap.h"
 #include "base/trace.h"
@@ -105,7 +106,7 @@ Status NamedValueStore::Load(const uint8_t* data, size_t size) {
 }
 
 bool NamedValueStore::Find(const char* name) {
-    const std::string_view searched = name != nullptr ? name : "";
+    const std::string_view searched = TextOrEmpty(name);
     Entry entry;
     for (uint32_t offset = kChecksumSize; offset < _size; offset = entry.end) {
         if (!ReadEntry(_buffer, _size, offset, &entry)) return false;
@@ -164,7 +165,7 @@ Status NamedValueStore::Set(const char* name, std::string& value) {
         }
         RemoveCurrent();
     }
-    return Append(name != nullptr ? name : "", value);
+    return Append(TextOrEmpty(name), value);
 }
 
 void NamedValueStore::StoreChecksum() {

@@ -4,24 +4,11 @@
 
 #include "base/trace.h"
 #include "platform/registry.h"
+#include "shopper/purchase_info_fields.h"
 #include "shopper/registry_data.h"
 
 namespace zun {
 namespace {
-
-// The saved names in the order of a first save.
-constexpr PurchaseInfoField kSavedNames[] = {
-    {"firstName", &PurchaseInfo::firstName},       {"lastName", &PurchaseInfo::lastName},
-    {"company", &PurchaseInfo::company},           {"email", &PurchaseInfo::email},
-    {"phone", &PurchaseInfo::phone},               {"billAddress1", &PurchaseInfo::billAddress1},
-    {"billAddress2", &PurchaseInfo::billAddress2}, {"billCity", &PurchaseInfo::billCity},
-    {"billState", &PurchaseInfo::billState},       {"billZip", &PurchaseInfo::billZip},
-    {"billCountry", &PurchaseInfo::billCountry},   {"shipfirstName", &PurchaseInfo::shipfirstName},
-    {"shiplastName", &PurchaseInfo::shiplastName}, {"shipCompany", &PurchaseInfo::shipCompany},
-    {"shipAddress1", &PurchaseInfo::shipAddress1}, {"shipAddress2", &PurchaseInfo::shipAddress2},
-    {"shipCity", &PurchaseInfo::shipCity},         {"shipState", &PurchaseInfo::shipState},
-    {"shipZip", &PurchaseInfo::shipZip},           {"shipCountry", &PurchaseInfo::shipCountry},
-};
 
 // Names that older data may hold and a save drops.
 constexpr const char* kRemovedNames[] = {
@@ -56,7 +43,9 @@ void LoadPurchaseInfo() {
         ZUN_TRACE("ZUN_E: LoadPurchaseInfo(): NamedValueStore::Load(): Failure %u", status);
     }
     PurchaseInfo& info = ThePurchaseInfo();
-    for (const PurchaseInfoField& saved : kSavedNames) info.*saved.field = store.Get(saved.name);
+    for (const PurchaseInfoField& saved : kPurchaseInfoFields) {
+        if (saved.savedName != nullptr) info.*saved.field = store.Get(saved.savedName);
+    }
     ZUN_TRACE("ZUN: Epilog LoadPurchaseInfo()");
 }
 
@@ -65,18 +54,21 @@ void SavePurchaseInfo() {
     NamedValueStore& store = ThePurchaseInfoStore();
     for (const char* name : kRemovedNames) store.Remove(name);
     PurchaseInfo& info = ThePurchaseInfo();
-    for (const PurchaseInfoField& saved : kSavedNames) {
-        if (const Status status = store.Set(saved.name, info.*saved.field); status != 0) {
-            ZUN_TRACE("ZUN_E: SavePurchaseInfo(): NamedValueStore::Set(%s): Failure %u", saved.name, status);
+    for (uint8_t order = 0; order < kSavedFieldCount; ++order) {
+        for (const PurchaseInfoField& saved : kPurchaseInfoFields) {
+            if (saved.saveOrder != order) continue;
+            if (const Status status = store.Set(saved.savedName, info.*saved.field); status != 0) {
+                ZUN_TRACE("ZUN_E: SavePurchaseInfo(): NamedValueStore::Set(%s): Failure %u", saved.savedName, status);
+            }
         }
     }
     store.StoreChecksum();
 
-    platform::RegistryKey key = nullptr;
-    Status status = platform::RegistryCreateKey(platform::RegistryRoot::CurrentUser, kPurchaseInfoKey, &key);
+    platform::RegistryKeyOwner key;
+    Status status = platform::RegistryCreateKey(platform::RegistryRoot::CurrentUser, kPurchaseInfoKey, key.Out());
     if (status == 0) {
-        status = platform::RegistrySetValue(key, kPurchaseInfoValue, platform::kRegBinary, store.Data(), store.Size());
-        platform::RegistryCloseKey(key);
+        status = platform::RegistrySetValue(key.Get(), kPurchaseInfoValue, platform::kRegBinary, store.Data(),
+                                            store.Size());
     }
     if (status != 0) ZUN_TRACE("ZUN_E: SavePurchaseInfo(): RegSetValueEx(): Failure %u", status);
     ZUN_TRACE("ZUN: Epilog SavePurchaseInfo()");

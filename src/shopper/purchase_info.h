@@ -36,13 +36,6 @@ struct PurchaseInfo {
     std::string shipCountry;
 };
 
-// A name that stands for a PurchaseInfo field: its registry name, the
-// CartState key it is filled from, or the POST key it is sent under.
-struct PurchaseInfoField {
-    const char* name;
-    std::string PurchaseInfo::*field;
-};
-
 inline constexpr char kPurchaseInfoKey[] = "Software\\Orvella\\Common\\PurchaseInfo";
 inline constexpr char kPurchaseInfoValue[] = "Information";
 

@@ -8,8 +8,10 @@
 #include "base/byte_order.h"
 #include "base/trace.h"
 #include "state/cartstate.h"
+#include "state/cartstate_entries.h"
 #include "shopper/affiliate_registry.h"
 #include "shopper/purchase_info.h"
+#include "shopper/purchase_info_fields.h"
 
 namespace zun {
 namespace {
@@ -21,7 +23,6 @@ constexpr uint16_t kSkuSize = 100;
 constexpr size_t kWebStoreUrlSize = 1024;
 constexpr char kQuantityPair[] = "&_cartitem0.quantity=1";
 
-const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
 bool IsEmpty(const char* text) { return text == nullptr || text[0] == '\0'; }
 
 // Whether `extra` more characters still leave room for the terminator.
@@ -70,30 +71,6 @@ void AppendAffiliatePair(PostDataBuffer& body, const char* pairKey, const char* 
 
 bool BeginsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-constexpr PurchaseInfoField kShopperPostKeys[] = {
-    {"_shopper.billingfirstname", &PurchaseInfo::firstName},
-    {"_shopper.billinglastname", &PurchaseInfo::lastName},
-    {"_shopper.billingaddress1", &PurchaseInfo::billAddress1},
-    {"_shopper.billingaddress2", &PurchaseInfo::billAddress2},
-    {"_shopper.billingcity", &PurchaseInfo::billCity},
-    {"_shopper.billingstate", &PurchaseInfo::billState},
-    {"_shopper.billingzip", &PurchaseInfo::billZip},
-    {"_shopper.billingcountry", &PurchaseInfo::billCountry},
-    {"_shopper.billingemail", &PurchaseInfo::email},
-    {"_shopper.billingemailretype", &PurchaseInfo::emailRetype},
-    {"_shopper.billingphone", &PurchaseInfo::phone},
-    {"_shopper.billingcompany", &PurchaseInfo::company},
-    {"_shopper.shippingfirstname", &PurchaseInfo::shipfirstName},
-    {"_shopper.shippinglastname", &PurchaseInfo::shiplastName},
-    {"_shopper.shippingaddress1", &PurchaseInfo::shipAddress1},
-    {"_shopper.shippingaddress2", &PurchaseInfo::shipAddress2},
-    {"_shopper.shippingcity", &PurchaseInfo::shipCity},
-    {"_shopper.shippingstate", &PurchaseInfo::shipState},
-    {"_shopper.shippingzip", &PurchaseInfo::shipZip},
-    {"_shopper.shippingcountry", &PurchaseInfo::shipCountry},
-    {"_shopper.shippingcompany", &PurchaseInfo::shipCompany},
-};
-
 }  // namespace
 
 void EncodeValue(PostDataBuffer& body, const char* value) {
@@ -136,26 +113,16 @@ void AppendPostField(PostDataBuffer& body, const char* key, const char* value) {
 
 void AppendCartStateEntries(PostDataBuffer& body, const uint8_t* blob) {
     if (blob == nullptr) return;
-    // 64-bit offsets: no length in the blob can wrap them.
-    const uint64_t end = BlobLength(blob);
-    uint64_t offset = CartState::kHeaderSize;
-    while (offset + 2 <= end) {
-        const uint32_t keyLength = LoadLittleEndian16(blob + offset);
-        const uint64_t keyAt = offset + 2;
-        const uint64_t valueFieldAt = keyAt + keyLength + (keyLength & 1);
-        if (valueFieldAt + 2 > end) break;
-        const uint32_t valueLength = LoadLittleEndian16(blob + valueFieldAt);
-        const uint64_t valueAt = valueFieldAt + 2;
-        const uint64_t next = valueAt + valueLength + (valueLength & 1);
-        if (next > end) break;
-        offset = next;
-
+    CartStateEntries entries(blob, BlobLength(blob));
+    CartStateEntry entry;
+    while (entries.Next(entry)) {
         // Keys and values of 1024 bytes or more are not taken: empty text.
         char key[kEntryTextLimit] = {};
         char value[kEntryTextLimit] = {};
-        if (keyLength < kEntryTextLimit) std::memcpy(key, blob + keyAt, keyLength);
-        if (valueLength < kEntryTextLimit) std::memcpy(value, blob + valueAt, valueLength);
-        if (key[0] == '\0' || strnlen(body, kPostDataSize) + keyLength + valueLength + 2 >= kPostDataSize ||
+        if (entry.keyLength < kEntryTextLimit) std::memcpy(key, entry.key, entry.keyLength);
+        if (entry.valueLength < kEntryTextLimit) std::memcpy(value, entry.value, entry.valueLength);
+        const size_t pairLength = size_t{entry.keyLength} + entry.valueLength + 2;
+        if (key[0] == '\0' || strnlen(body, kPostDataSize) + pairLength >= kPostDataSize ||
             BeginsWith(key, "_vantor.affiliateid") || BeginsWith(key, "_vantor.trackingid")) {
             continue;
         }
@@ -169,8 +136,8 @@ void AppendCartStateEntries(PostDataBuffer& body, const uint8_t* blob) {
 void AppendShopperData(const GatewayRecord& record, PostDataBuffer& body) {
     LoadPurchaseInfo();
     const PurchaseInfo& info = ThePurchaseInfo();
-    for (const PurchaseInfoField& shopper : kShopperPostKeys) {
-        AppendPostField(body, shopper.name, (info.*shopper.field).c_str());
+    for (const PurchaseInfoField& shopper : kPurchaseInfoFields) {
+        AppendPostField(body, shopper.postKey, (info.*shopper.field).c_str());
     }
 
     if (IsEmpty(record.publisherID)) return;

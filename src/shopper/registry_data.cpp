@@ -2,33 +2,30 @@
 
 #include <cstring>
 
+#include "base/bounded_text.h"
 #include "base/trace.h"
 
 namespace zun {
 
-using platform::RegistryKey;
+using platform::RegistryKeyOwner;
 
 std::vector<uint8_t> ReadRegistryData(platform::RegistryRoot root, const char* path, const char* name) {
-    RegistryKey key = nullptr;
-    if (platform::RegistryOpenKey(root, path, platform::kKeyQueryValue, &key) != 0) return {};
+    RegistryKeyOwner key;
+    if (platform::RegistryOpenKey(root, path, platform::kKeyQueryValue, key.Out()) != 0) return {};
 
     std::vector<uint8_t> data(4);
     uint32_t type = 0;
     uint32_t size = static_cast<uint32_t>(data.size());
-    Status status = platform::RegistryQueryValue(key, name, &type, data.data(), &size);
+    Status status = platform::RegistryQueryValue(key.Get(), name, &type, data.data(), &size);
     if (status == 0) {
-        platform::RegistryCloseKey(key);
         data.resize(size < data.size() ? size : data.size());
         return data;
     }
-    if (status != platform::kErrorMoreData || size == 0) {
-        platform::RegistryCloseKey(key);
-        return {};
-    }
+    if (status != platform::kErrorMoreData || size == 0) return {};
 
     data.assign(size, 0);
-    status = platform::RegistryQueryValue(key, name, &type, data.data(), &size);
-    platform::RegistryCloseKey(key);
+    status = platform::RegistryQueryValue(key.Get(), name, &type, data.data(), &size);
+    key.Reset();
     if (status != 0) {
         // The value changed between the two queries.
         ZUN_TRACE("ZUN_E: ReadRegistryData(): RegQueryValueEx(%s): Failure %u", name, status);
@@ -47,13 +44,12 @@ std::vector<uint8_t> ReadRegistryData(platform::RegistryRoot root, const char* p
 }
 
 bool WriteRegistryString(platform::RegistryRoot root, const char* path, const char* name, const char* text) {
-    RegistryKey key = nullptr;
-    if (platform::RegistryCreateKey(root, path, &key) != 0) return false;
-    const size_t length = text != nullptr ? std::strlen(text) : 0;
-    const Status status = platform::RegistrySetValue(key, name, platform::kRegSz,
-                                                     reinterpret_cast<const uint8_t*>(text != nullptr ? text : ""),
-                                                     static_cast<uint32_t>(length + 1));
-    platform::RegistryCloseKey(key);
+    RegistryKeyOwner key;
+    if (platform::RegistryCreateKey(root, path, key.Out()) != 0) return false;
+    const char* value = TextOrEmpty(text);
+    const Status status = platform::RegistrySetValue(key.Get(), name, platform::kRegSz,
+                                                     reinterpret_cast<const uint8_t*>(value),
+                                                     static_cast<uint32_t>(std::strlen(value) + 1));
     return status == 0;
 }
 

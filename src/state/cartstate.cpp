@@ -2,12 +2,14 @@
 
 #include <cinttypes>
 #include <cstring>
+#include <string_view>
 
 #include "base/bounded_text.h"
 #include "base/byte_order.h"
 #include "base/engine_heap.h"
 #include "base/trace.h"
 #include "state/base64.h"
+#include "state/cartstate_entries.h"
 
 namespace zun {
 namespace {
@@ -16,7 +18,24 @@ constexpr uint32_t kMaxFieldLength = 0xFFFF;
 
 constexpr uint64_t Padded(uint64_t length) { return length + (length & 1); }
 
-const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+// The first entry whose key begins with `key`.
+bool FindEntry(const uint8_t* blob, uint32_t totalLength, std::string_view key, CartStateEntry& found) {
+    CartStateEntries entries(blob, totalLength);
+    while (entries.Next(found)) {
+        if (found.keyLength > 0 && found.keyLength >= key.size() &&
+            std::memcmp(found.key, key.data(), key.size()) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Zeroes an entry's key and value text; the entry keeps its place and size.
+void BlankEntry(uint8_t* blob, const CartStateEntry& entry) {
+    std::memset(blob + entry.offset + 2, 0, entry.keyLength);
+    const auto valueAt = static_cast<size_t>(entry.value - blob);
+    std::memset(blob + valueAt, 0, entry.valueLength);
+}
 
 }  // namespace
 
@@ -147,44 +166,20 @@ Status CartState::GetValueFromBuffer(const uint8_t* blob, uint32_t totalLength, 
         ZUN_TRACE("ZUN_E: CartState::GetValueFromBuffer(): no key or no output buffer");
         return ZUN_E_INVALID_ARG;
     }
-    const size_t keyLength = std::strlen(key);
-    // 64-bit offsets: no sum of lengths below can wrap.
-    const uint64_t end = blob != nullptr && totalLength >= kHeaderSize ? totalLength : 0;
-    uint64_t offset = kHeaderSize;
-    while (offset + 2 <= end) {
-        const uint32_t keyFieldLength = LoadLittleEndian16(blob + offset);
-        const uint64_t keyAt = offset + 2;
-        const uint64_t valueFieldAt = keyAt + Padded(keyFieldLength);
-        if (valueFieldAt > end) break;
-        const bool matches = keyFieldLength > 0 && keyFieldLength >= keyLength &&
-                             std::memcmp(blob + keyAt, key, keyLength) == 0;
-        if (valueFieldAt + 2 > end) break;
-        const uint32_t valueLength = LoadLittleEndian16(blob + valueFieldAt);
-        const uint64_t next = valueFieldAt + 2 + Padded(valueLength);
-        if (next > end) break;
-        if (matches) {
-            std::memset(out, 0, outSize);
-            std::memcpy(out, blob + valueFieldAt + 2, valueLength < outSize ? valueLength : outSize);
-            if (position != nullptr) *position = static_cast<uint32_t>(offset);
-            if (length != nullptr) *length = static_cast<uint32_t>(next - offset);
-            const std::string_view found = TextInBuffer(out, outSize);
-            ZUN_TRACE("ZUN: Epilog CartState::get_GetValueFromBuffer(): Object Found (%.*s)",
-                      static_cast<int>(found.size()), found.data());
-            return 0;
-        }
-        offset = next;
+    CartStateEntry entry;
+    if (FindEntry(blob, totalLength, key, entry)) {
+        std::memset(out, 0, outSize);
+        std::memcpy(out, entry.value, entry.valueLength < outSize ? entry.valueLength : outSize);
+        if (position != nullptr) *position = entry.offset;
+        if (length != nullptr) *length = entry.size;
+        const std::string_view found = TextInBuffer(out, outSize);
+        ZUN_TRACE("ZUN: Epilog CartState::get_GetValueFromBuffer(): Object Found (%.*s)",
+                  static_cast<int>(found.size()), found.data());
+        return 0;
     }
     out[0] = '\0';
     ZUN_TRACE("ZUN: Epilog CartState::get_GetValueFromBuffer(): Object Not Found");
     return ZUN_E_NOT_FOUND;
-}
-
-void CartState::BlankEntryAt(uint32_t position) {
-    const uint32_t keyFieldLength = LoadLittleEndian16(_blob + position);
-    const uint32_t keyAt = position + 2;
-    std::memset(_blob + keyAt, 0, keyFieldLength);
-    const uint32_t valueFieldAt = keyAt + static_cast<uint32_t>(Padded(keyFieldLength));
-    std::memset(_blob + valueFieldAt + 2, 0, LoadLittleEndian16(_blob + valueFieldAt));
 }
 
 Status CartState::SetValue(const char* key, const char* value) {
@@ -208,9 +203,8 @@ Status CartState::SetValue(const char* key, const char* value) {
         return status;
     }
 
-    char scratch[128];
-    uint32_t position = 0;
-    if (GetValue(key, scratch, sizeof scratch, &position) == 0) BlankEntryAt(position);
+    CartStateEntry found;
+    if (FindEntry(_blob, HeaderFitsBuffer() ? _header.totalLength : 0, key, found)) BlankEntry(_blob, found);
 
     // An object without a blob (never loaded, or loaded with a length shorter
     // than the header) starts an empty one, so the entry lands after a header.

@@ -67,7 +67,6 @@ private:
     void StoreHeaderInBlob();
     // The blob's extent as the header gives it, when the buffer holds it.
     bool HeaderFitsBuffer() const;
-    void BlankEntryAt(uint32_t position);
 
     Header _header;
     uint8_t* _blob = nullptr;

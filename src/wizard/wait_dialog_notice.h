@@ -1,6 +1,15 @@
 // The notices that drive the wait page: a window message sent synchronously
 // to the running wizard window, wParam the kind, lParam the address of a
 // WaitDialogNotice (kinds 0 to 2) or a plain value (kind 3).
+//
+// A CONNECTIONERROR notice asks a question whose answer comes back through a
+// manual-reset event and a result slot: the sender creates the event and a
+// slot holding 0xE4000011, sends the notice (again every 10 ms while the
+// result, read as a signed 32-bit value, is negative), and when the send
+// succeeded with a non-negative result waits for the event; the dialog
+// signals it exactly once (answer or destruction); the sender closes the
+// event after the wait returns; if the send fails because the window is gone,
+// it does not wait. The receiving side is described in wizard/wizard_dialog.h.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "base/trace.h"
+#include "wizard/wait_dialog_notice.h"
+#include "wizard/wizard_mode.h"
 
 namespace zun {
 
@@ -21,6 +23,8 @@ WizardController& TheWizardController() {
     return controller;
 }
 
+WaitPageWizard& TheWaitPageWizard() { return TheWizardController(); }
+
 void WizardController::SetRunningWizardHWND(WindowHandle window) {
     std::lock_guard<std::mutex> lock(_wizardWindowLock);
     _runningWizard.store(window);
@@ -32,7 +36,22 @@ WizardController::WindowHandle WizardController::GetRunningWizardHWND() {
 }
 
 void WizardController::CloseRunningWizard() {
+    {
+        std::lock_guard<std::mutex> lock(_wizardWindowLock);
+        _waitCloseRequested = true;
+    }
+    // Outside the lock: the dialog's thread takes it while it initialises.
     ui::SendWindowMessage(_runningWizard.load(), ui::kMsgClose, 0, 0, nullptr);
+}
+
+void WizardController::ResetWaitClose() {
+    std::lock_guard<std::mutex> lock(_wizardWindowLock);
+    _waitCloseRequested = false;
+}
+
+bool WizardController::IsWaitCloseRequested() {
+    std::lock_guard<std::mutex> lock(_wizardWindowLock);
+    return _waitCloseRequested;
 }
 
 void WizardController::SetRunningEasterEggHWND(WindowHandle window) {
@@ -68,6 +87,17 @@ Status WizardController::BuildPostDataVariant(platform::PostDataArgument* out, c
 bool WizardController::UnregisterHostWindowClasses() {
     ui::UnregisterHostWindowClasses();
     return true;
+}
+
+bool WizardController::ShowsWaitPage() const { return IsWaitMode(GetWizardMode()); }
+
+void WizardController::AnswerWaitPage(bool retry) {
+    const WindowHandle wizard = GetRunningWizardHWND();
+    WaitDialogNotice progress{nullptr, nullptr, 1, 100, kProgressUpdate};
+    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, DOWNLOADPROGRESS, reinterpret_cast<intptr_t>(&progress),
+                          nullptr);
+    ui::SendWindowMessage(wizard, WM_WAITDIALOGNOTICE, CONNECTIONERROR_BTNCLK,
+                          retry ? kWaitAnswerRetry : kWaitAnswerCancel, nullptr);
 }
 
 }  // namespace zun

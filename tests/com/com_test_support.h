@@ -1,5 +1,5 @@
 // Helpers for the COM server's tests: the server's identifiers, a COM
-// apartment per scope, owning interface pointers and test records.
+// apartment per scope, the server module and test records.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,8 @@
 #include <zunserver/zunserver.h>
 
 #include "ZunServer.h"
+#include "platform/win32/com_ref.h"
+#include "platform/win32/registry_key_owner.h"
 
 namespace zun::testing {
 
@@ -36,30 +38,7 @@ private:
     HRESULT _result;
 };
 
-// Owns one reference to an interface.
-template <class Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() { Reset(); }
-
-    void Reset() {
-        if (_pointer != nullptr) _pointer->Release();
-        _pointer = nullptr;
-    }
-    Interface* Get() const { return _pointer; }
-    Interface* operator->() const { return _pointer; }
-    Interface** Out() {
-        Reset();
-        return &_pointer;
-    }
-    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
-
-private:
-    Interface* _pointer = nullptr;
-};
+using platform::win32::ComRef;
 
 // The server module loaded by this process, its COM exports called directly.
 class ServerModule {
@@ -80,12 +59,10 @@ public:
         return canUnload == nullptr ? E_FAIL : canUnload();
     }
     HRESULT CreateZunNV(IZunNV** object) const {
-        IClassFactory* factory = nullptr;
-        HRESULT hr = GetClassObject(CLSID_ZunNV, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+        ComRef<IClassFactory> factory;
+        const HRESULT hr = GetClassObject(CLSID_ZunNV, IID_IClassFactory, factory.OutVoid());
         if (FAILED(hr)) return hr;
-        hr = factory->CreateInstance(nullptr, IID_IZunNV, reinterpret_cast<void**>(object));
-        factory->Release();
-        return hr;
+        return factory->CreateInstance(nullptr, IID_IZunNV, reinterpret_cast<void**>(object));
     }
 
 private:

@@ -27,10 +27,8 @@ std::optional<std::string> ClassesValue(const std::string& key, const char* name
 }
 
 bool ClassesKeyExists(const std::string& key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
+    platform::win32::RegistryKeyOwner handle;
+    return RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.Out()) == ERROR_SUCCESS;
 }
 
 std::string ModulePath() {
@@ -94,9 +92,8 @@ void ExpectServerRegistered(const std::string& modulePath) {
     // The type library, registered from the module's own resource.
     EXPECT_EQ(ClassesValue("TypeLib\\" + kLibid + "\\1.0"), "ZunServer 1.0 Type Library");
     EXPECT_EQ(ClassesValue("TypeLib\\" + kLibid + "\\1.0\\0\\win64"), modulePath);
-    ITypeLib* library = nullptr;
-    EXPECT_EQ(LoadRegTypeLib(LIBID_ZunServerLib, 1, 0, 0, &library), S_OK);
-    if (library != nullptr) library->Release();
+    ComRef<ITypeLib> library;
+    EXPECT_EQ(LoadRegTypeLib(LIBID_ZunServerLib, 1, 0, 0, library.Out()), S_OK);
 
     // The interface's own proxy and stub, registered after the type library
     // so that they, not the automation marshaler, serve IZunNV.
@@ -113,11 +110,12 @@ TEST(ComRegistration, Regsvr32WritesTheServersKeysAndRemovesExactlyThose) {
     }
 
     // A stale class key is replaced whole, and registering again is no error.
-    HKEY stale = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (kClassKey + "\\Programmable\\Stale").c_str(), 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &stale, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(stale);
+    {
+        platform::win32::RegistryKeyOwner stale;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (kClassKey + "\\Programmable\\Stale").c_str(), 0, nullptr, 0,
+                                  KEY_WRITE, nullptr, stale.Out(), nullptr),
+                  ERROR_SUCCESS);
+    }
     ASSERT_EQ(RunRegsvr32(false), 0u);
     ASSERT_EQ(RunRegsvr32(false), 0u);
     EXPECT_FALSE(ClassesKeyExists(kClassKey + "\\Programmable\\Stale"));

@@ -130,6 +130,7 @@ TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
     Reply dropped;
     EXPECT_EQ(session.PageGET(StoreUrl("/body?size=1000&length=5000").c_str(), &dropped.data, &dropped.length),
               ZUN_E_NETWORK);
+    EXPECT_EQ(dropped.data, nullptr);  // a cut reply is not handed out
     // A length no reply may have fails before anything is allocated for it.
     for (const char* length : {"67108865", "5000000000"}) {
         Reply huge;

@@ -28,14 +28,29 @@ struct Reply {
     std::string Text() const { return data != nullptr ? std::string(reinterpret_cast<char*>(data), length) : ""; }
 };
 
-// The request lines the server has received so far.
-inline std::string RequestLog() {
+// The body of one of the server's pages; empty when it cannot be read.
+inline std::string StorePage(const std::string& path) {
     InetBlock session;
     if (session.OpenNetwork(StoreServer().c_str(), 0, 0) != 0) return "";
     Reply reply;
-    if (session.PageGET(StoreUrl("/_requests").c_str(), &reply.data, &reply.length) != 0) return "";
+    if (session.PageGET(StoreUrl(path).c_str(), &reply.data, &reply.length) != 0) return "";
     return reply.Text();
 }
+
+// The request lines the server has received so far.
+inline std::string RequestLog() { return StorePage("/_requests"); }
+
+// The secure store's certificate as base64 DER (the engine's CERTIFICATEBLOB)
+// and the pin of its public key, for the browser's
+// --ignore-certificate-errors-spki-list.
+inline std::string StoreCertificate() { return StorePage("/_certificate"); }
+inline std::string StoreCertificatePin() { return StorePage("/_pin"); }
+
+// The body of the last "/secure/Prefill.aspx" request, byte for byte, and the
+// Host and Content-Type it came with.
+inline std::string PrefillBody() { return StorePage("/_prefill?part=body"); }
+inline std::string PrefillHost() { return StorePage("/_prefill?part=host"); }
+inline std::string PrefillContentType() { return StorePage("/_prefill?part=content_type"); }
 
 // A loopback address where nothing listens (a port only a privileged
 // program could open).

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes the certificates the certificate tests read, with the openssl CLI:
 # DER files named for what their subjects hold, the same as base64 text
-# (.b64), and two byte strings that are no certificate.
+# (.b64), what the CLI reads from each (.txt: subject, issuer, serial, dates,
+# SHA-256 fingerprint), and two byte strings that are no certificate.
 #   make-test-certificates.sh OUTPUT_FOLDER
 set -eu
 out=$1
@@ -12,6 +13,8 @@ openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:prime256v1 -out "$key" 
 make() {
   openssl req -x509 -new -key "$key" -subj "$2" -days 2 -outform DER -out "$out/$1.der" 2>/dev/null
   openssl base64 -A -in "$out/$1.der" -out "$out/$1.b64"
+  openssl x509 -inform DER -in "$out/$1.der" -noout -nameopt utf8,sep_comma_plus_space,space_eq,sname \
+    -subject -issuer -serial -dates -dateopt iso_8601 -fingerprint -sha256 > "$out/$1.txt"
 }
 
 make capitals '/C=NO/O=Orvella Test/CN=Store.ORVELLA.Com'
@@ -19,6 +22,7 @@ make middle '/C=NO/O=Shop at secure.orvella.com.eu today'
 make several '/CN=first.orvella.com/O=second.orvella.com/OU=third.orvella.com'
 make none '/C=DE/L=Berlin/O=Example GmbH/CN=store.example.com/emailAddress=someone@example.com'
 make quoted '/C=NO/O=Comma, Inc/OU= padded /CN=a.orvella.com+OU=second value'
+make markup '/O=A & B "C"/OU=<img src=x onerror=zunInjected=2>/CN=<script>zunInjected=1<\/script>'
 
 # The first half of a certificate, and bytes of another kind.
 head -c 150 "$out/capitals.der" > "$out/truncated.der"

@@ -19,7 +19,7 @@ Bytes Content(const NamedValueStore& store) { return Bytes(store.Data(), store.D
 
 void Set(NamedValueStore& store, const char* name, std::string value) { EXPECT_EQ(store.Set(name, value), 0u); }
 
-TEST(NamedValueStore, WorkedExampleByteForByte) {
+TEST(NamedValueStore, StoreOfFirstAndLastNameByteForByte) {
     NamedValueStore store;
     EXPECT_EQ(Content(store), Bytes(4, 0));
     Set(store, "firstName", "Ann");

@@ -36,7 +36,7 @@ protected:
     PostDataBuffer _body;
 };
 
-TEST_F(PostDataTest, WorkedExampleByteForByte) {
+TEST_F(PostDataTest, RecordSkuAndSavedNamesByteForByte) {
     PurchaseInfo& info = ThePurchaseInfo();
     info.firstName = "Ann";
     info.lastName = "Lee";

@@ -45,10 +45,10 @@ std::string UniqueName(const char* prefix) {
 
 void PutValue(platform::RegistryRoot root, const std::string& path, const char* name, uint32_t type,
               const std::vector<uint8_t>& bytes) {
-    platform::RegistryKey key = nullptr;
-    ASSERT_EQ(platform::RegistryCreateKey(root, path.c_str(), &key), 0u) << path;
-    EXPECT_EQ(platform::RegistrySetValue(key, name, type, bytes.data(), static_cast<uint32_t>(bytes.size())), 0u);
-    platform::RegistryCloseKey(key);
+    platform::RegistryKeyOwner key;
+    ASSERT_EQ(platform::RegistryCreateKey(root, path.c_str(), key.Out()), 0u) << path;
+    EXPECT_EQ(platform::RegistrySetValue(key.Get(), name, type, bytes.data(), static_cast<uint32_t>(bytes.size())),
+              0u);
 }
 
 void PutText(platform::RegistryRoot root, const std::string& path, const char* name, const std::string& text) {
@@ -59,16 +59,15 @@ void PutText(platform::RegistryRoot root, const std::string& path, const char* n
 
 std::optional<std::vector<uint8_t>> ValueBytes(platform::RegistryRoot root, const std::string& path,
                                                const char* name) {
-    platform::RegistryKey key = nullptr;
-    if (platform::RegistryOpenKey(root, path.c_str(), platform::kKeyQueryValue, &key) != 0) return std::nullopt;
+    platform::RegistryKeyOwner key;
+    if (platform::RegistryOpenKey(root, path.c_str(), platform::kKeyQueryValue, key.Out()) != 0) return std::nullopt;
     uint32_t type = 0;
     uint32_t size = 0;
     std::optional<std::vector<uint8_t>> bytes;
-    if (platform::RegistryQueryValue(key, name, &type, nullptr, &size) == 0) {
+    if (platform::RegistryQueryValue(key.Get(), name, &type, nullptr, &size) == 0) {
         bytes.emplace(size);
-        if (platform::RegistryQueryValue(key, name, &type, bytes->data(), &size) != 0) bytes.reset();
+        if (platform::RegistryQueryValue(key.Get(), name, &type, bytes->data(), &size) != 0) bytes.reset();
     }
-    platform::RegistryCloseKey(key);
     return bytes;
 }
 

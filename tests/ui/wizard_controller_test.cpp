@@ -45,7 +45,6 @@ TEST(WizardController, AboutWindowIsNullWhenNoneIsOpen) {
     EXPECT_EQ(controller.GetRunningEasterEggHWND(), nullptr);
     controller.SetRunningEasterEggHWND(nullptr);
     EXPECT_THAT(trace.Messages(), Contains("ZUN: WizardController::SetRunningEasterEggHWND(): Value is 0"));
-    EXPECT_TRUE(controller.UnregisterHostWindowClasses());
 }
 
 TEST(WizardController, PostDataKeepsEveryByteWithoutTerminator) {

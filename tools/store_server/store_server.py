@@ -1,21 +1,44 @@
 #!/usr/bin/env python3
 """A local store server for the engine's tests, benchmarks and demonstration.
 
-It serves the store pages the engine asks for, with CartState replies made
-by its own encoder, engine build files to download, and faults on request.
-It listens on 127.0.0.1 only and logs every request line. The same port
-speaks HTTPS to a client that opens with a TLS handshake, with a self-signed
-certificate made at start (when the openssl program is there).
+It answers the engine's queries with CartState replies made by its own
+encoder, serves engine builds to download and a small secure store for the
+purchase wizard, and makes faults on request. It listens on 127.0.0.1 only
+and logs every request line. The same port speaks HTTPS to a client that
+opens with a TLS handshake, with a certificate made at start for the secure
+store's host, secure.orvella.com (when the openssl program is there).
 
     store_server.py [--port N] [--address-file F] [--log F]   serve (port 0 or none: a free one)
-    store_server.py --daemon --pid-file P ...                  serve in the background once listening
+        [--certificate-file F]   write the certificate there, base64 DER (the engine's CERTIFICATEBLOB)
+        [--pin-file F]           write the pin of its public key there (base64 SHA-256 of the
+                                 DER SubjectPublicKeyInfo), for a browser's
+                                 --ignore-certificate-errors-spki-list
+        [--engine-file PATH]     the engine build an update offers, served as /files/NAME
+        [--listen-after S]       take the port at once but accept connections only after
+                                 S seconds; until then connecting is refused
+    store_server.py --daemon --pid-file P ...                  serve in the background once the
+                                                               port is taken (and the files written)
     store_server.py --stop --pid-file P                        stop a background server
     store_server.py --self-test                                check the CartState encoder
 
+A browser reaches the secure store when it maps the store's host to this
+port and trusts the certificate by its pin:
+    --host-resolver-rules="MAP secure.orvella.com:443 127.0.0.1:PORT" --ignore-certificate-errors-spki-list=PIN
+
 Pages:
     /store/ping.aspx                       200 "OK"
-    /store/IEEngineHandler.aspx?call=...   CartState replies for silentcheckforupdate,
-                                           CHECKFORIEENGINEUPDATE and layoutSize (see SCENARIOS)
+    /store/IEEngineHandler.aspx?call=...   the engine's queries, answered by the words of the
+                                           caller's vantorID (engine_handler.py explains them):
+                      update query         update, nodownloadurl, dropdownload, stalldownload,
+                                           nolength, stallupdate
+                      layout query         emptypublisher, nopublisher, nocertificate, textsizes,
+                                           hugesizes, stalllayout
+    /secure/Prefill.aspx                   the secure store (see secure_store.py): the pre-fill
+    /secure/Store.aspx?session=ID&page=P   POST opens a session; then the steps product, billing,
+                   [&fault=WORDS]          shipping, review and invoice, with faults chosen by the
+                                           vantorID too: nocartstate, badblob, frame, slow[N],
+                                           lowerinvoice, each for all steps or as WORD:STEP
+    /secure/Receipt.aspx, Help.aspx, Terms.aspx   pages the invoice's links open
     /cartstate?KEY=VALUE&...               a CartState holding the given keys
     /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS]
                                            N bytes; Content-Length N, M (a lie) or none;
@@ -24,82 +47,66 @@ Pages:
     /auth?code=401|407                     an authentication demand
     /flaky?marker=M&size=N                 the first request of a marker breaks off after more
                                            bytes than later ones send in full
-    /files/NAME?size=N                     a file of N bytes to download (a build of the engine)
+    /files/NAME?size=N[&drop=M][&stall=S][&length=none]
+                                           a file to download: the --engine-file when NAME is its
+                                           name, else N made-up bytes; the connection breaks off
+                                           after M bytes, stops S seconds after half the bytes,
+                                           or has no Content-Length
+Control pages:
     /_requests                             the request lines received so far, one a line
+    /_certificate, /_pin                   the certificate (base64 DER) and its pin, as text
+    /_prefill                              the pre-fill requests as JSON: method, path, host,
+                                           content_type and the body in base64
+    /_prefill?part=body|host|content_type[&index=I]
+                                           one part of request I (default -1, the last) as it came
+    /_listen_later?after=S                 host:port of a further listener of this server that
+                                           accepts connections only after S seconds
 """
 import argparse
-import base64
+import functools
 import os
-import shutil
 import signal
 import socket
-import ssl
-import struct
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qsl, urlsplit
 
-SANITY = 0xAE
-
-
-def encode_cartstate(entries):
-    """The binary CartState blob of (key, value) pairs, as bytes."""
-    body = bytearray()
-    for key, value in entries:
-        for field in (key, value):
-            data = field.encode("latin-1") if isinstance(field, str) else bytes(field)
-            body += struct.pack("<H", len(data)) + data
-            if len(data) % 2:
-                body += b"\0"
-    padded = bytes(body) + b"\0" * (-len(body) % 4)
-    checksum = 0
-    for (word,) in struct.iter_unpack("<I", padded):
-        checksum ^= word
-    header = struct.pack("<IHBBI", 12 + len(body), len(entries), SANITY, 0, checksum)
-    return header + bytes(body)
-
-
-def cartstate_text(entries):
-    return base64.b64encode(encode_cartstate(entries)).decode("ascii")
-
-
-def self_test():
-    text = cartstate_text([("HEIGHT", "480"), ("WIDTH", "640")])
-    expected = "KAAAAAIArgBVOkZ9BgBIRUlHSFQDADQ4MAAFAFdJRFRIAAMANjQwAA=="
-    blob = encode_cartstate([("HEIGHT", "480"), ("WIDTH", "640")])
-    if text != expected or blob[8:12] != bytes.fromhex("553A467D") or len(blob) != 40:
-        print("CartState encoder: got %s, expected %s" % (text, expected))
-        return 1
-    print("CartState encoder: worked example matches")
-    return 0
-
-
-# The silent update check answers by the seller id `s` it is sent.
-SILENT_CHECK_ANSWERS = {
-    "update": [("UPDATEAVAILABLE", "True")],
-    "noupdate": [("UPDATEAVAILABLE", "False")],
-    "lowercase": [("UPDATEAVAILABLE", "true")],
-    "truex": [("UPDATEAVAILABLE", "TrueX")],
-    "long": [("UPDATEAVAILABLE", "TrueTrueTrueTrue")],
-    "empty": [("UPDATEAVAILABLE", "")],
-    "nokey": [("PAGENAME", "CHECK"), ("UPDATE", "True")],
-}
+import engine_handler
+from cartstate import cartstate_text, self_test
+from certificate import make_certificate
+from secure_store import BODY_LIMIT, SecureStore
 
 FILE_PATTERN = bytes(range(256)) * 256  # 64 KiB
+PIECE = 1 << 16
 
 
-def file_bytes(name, size):
-    """A deterministic file body: a pattern that starts at an offset set by the name."""
-    offset = sum(name.encode()) % 251
-    pattern = FILE_PATTERN[offset:] + FILE_PATTERN[:offset]
-    while size > 0:
-        piece = pattern[: min(size, len(pattern))]
-        size -= len(piece)
-        yield piece
+class PatternFile:
+    """A made-up file: a pattern that starts at an offset set by the name."""
+
+    def __init__(self, name):
+        offset = sum(name.encode()) % 251
+        self.pattern = FILE_PATTERN[offset:] + FILE_PATTERN[:offset]
+
+    def read(self, size):
+        return (self.pattern * (size // len(self.pattern) + 1))[:size]
+
+    def close(self):
+        pass
+
+
+class StoreState:
+    """What every listener of the server shares."""
+
+    def __init__(self, log_path, certificate, engine_file):
+        self.lock = threading.Lock()
+        self.request_log = []
+        self.flaky_markers = set()
+        self.log_file = open(log_path, "a") if log_path else None
+        self.certificate = certificate
+        self.engine_file = engine_file
+        self.store = SecureStore()
 
 
 class StoreHandler(BaseHTTPRequestHandler):
@@ -111,50 +118,65 @@ class StoreHandler(BaseHTTPRequestHandler):
 
     def setup(self):
         # A connection that opens with a TLS handshake record gets HTTPS.
-        context = self.server.tls_context
-        if context is not None:
+        certificate = self.server.state.certificate
+        if certificate is not None:
             try:
                 first = self.request.recv(1, socket.MSG_PEEK)
             except OSError:
                 first = b""
             if first == b"\x16":
-                self.request = context.wrap_socket(self.request, server_side=True)
+                self.request = certificate.tls_context.wrap_socket(self.request, server_side=True)
         super().setup()
 
     def log_message(self, fmt, *args):
         pass
 
     def log_request_line(self):
-        with self.server.log_lock:
-            self.server.request_log.append(self.requestline)
-            if self.server.log_file:
-                self.server.log_file.write(self.requestline + "\n")
-                self.server.log_file.flush()
+        state = self.server.state
+        with state.lock:
+            state.request_log.append(self.requestline)
+            if state.log_file:
+                state.log_file.write(self.requestline + "\n")
+                state.log_file.flush()
 
     def do_GET(self):
+        self.route("GET", b"")
+
+    def do_POST(self):
+        length = self.headers.get("Content-Length") or "0"
+        if not (length.isascii() and length.isdigit()) or int(length) > BODY_LIMIT:
+            self.log_request_line()
+            return self.reply(400, b"bad Content-Length", close=True)
+        self.route("POST", self.rfile.read(int(length)))
+
+    def route(self, method, body):
         self.log_request_line()
         url = urlsplit(self.path)
         # Values are taken as sent: "&" splits them, as it does for the store.
-        query = dict(parse_qsl(url.query, keep_blank_values=True))
+        query = dict(parse_qsl(url.query, keep_blank_values=True, encoding="latin-1"))
+        if self.server.state.store.handle(self, method, url.path, query, body):
+            return
         handler = {
             "/store/ping.aspx": self.ping,
-            "/store/IEEngineHandler.aspx": self.engine_handler,
+            "/store/IEEngineHandler.aspx": self.engine_query,
             "/cartstate": self.cartstate,
             "/body": self.body,
             "/auth": self.auth,
             "/flaky": self.flaky,
             "/_requests": self.requests,
+            "/_certificate": self.certificate,
+            "/_pin": self.certificate,
+            "/_listen_later": self.listen_later,
         }.get(url.path)
         if handler is None and url.path.startswith("/files/"):
-            return self.file(url.path[len("/files/"):], query)
+            handler = functools.partial(self.file, url.path[len("/files/"):])
         if handler is None:
             return self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
-        return handler(query)
-
-    def do_POST(self):
-        length = int(self.headers.get("Content-Length") or 0)
-        self.rfile.read(length)
-        self.do_GET()
+        try:
+            return handler(query)
+        except ValueError:
+            # A number in the query that is none; nothing has been sent yet.
+            return self.reply(400, b"bad query", close=True)
 
     def reply(self, status, data, content_type="text/plain", length=None, close=False, headers=()):
         self.send_response(status)
@@ -172,26 +194,8 @@ class StoreHandler(BaseHTTPRequestHandler):
     def ping(self, query):
         self.reply(200, b"OK")
 
-    def engine_handler(self, query):
-        call = query.get("call", "")
-        if call == "silentcheckforupdate":
-            answer = query.get("s", "")
-            if answer == "garbage":
-                return self.reply(200, b"<html>this is not a cart state</html>", content_type="text/html")
-            if answer == "auth":
-                return self.auth({"code": "401"})
-            entries = SILENT_CHECK_ANSWERS.get(answer, [("UPDATEAVAILABLE", "False")])
-        elif call == "CHECKFORIEENGINEUPDATE":
-            url = ""
-            if query.get("vnidc") == "update":
-                url = "http://%s/files/ZunServer-next.bin?size=65536" % self.headers.get("Host", "")
-            entries = [("DOWNLOADURL", url)]
-        elif call == "layoutSize":
-            entries = [("HEIGHT", "600"), ("WIDTH", "800"), ("I_WIDTH", "640"), ("I_HEIGHT", "480"),
-                       ("PUBLISHERID", "orvella-publisher")]
-        else:
-            return self.reply(404, b"unknown call")
-        self.reply(200, cartstate_text(entries).encode("ascii"))
+    def engine_query(self, query):
+        engine_handler.answer(self, query)
 
     def cartstate(self, query):
         self.reply(200, cartstate_text(list(query.items())).encode("ascii"))
@@ -213,9 +217,10 @@ class StoreHandler(BaseHTTPRequestHandler):
     def flaky(self, query):
         marker = query.get("marker", "")
         size = int(query.get("size", "1000"))
-        with self.server.log_lock:
-            first = marker not in self.server.flaky_markers
-            self.server.flaky_markers.add(marker)
+        state = self.server.state
+        with state.lock:
+            first = marker not in state.flaky_markers
+            state.flaky_markers.add(marker)
         if first:
             return self.reply(200, b"x" * (size * 3), length=size * 4)
         self.reply(200, bytes((ord("A") + i % 26) for i in range(size)))
@@ -226,77 +231,134 @@ class StoreHandler(BaseHTTPRequestHandler):
         self.reply(code, b"authentication required", headers=[(header, 'Basic realm="store"')])
 
     def file(self, name, query):
-        size = int(query.get("size", "65536"))
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(size))
-        self.end_headers()
-        for piece in file_bytes(name, size):
+        engine = self.server.state.engine_file
+        if engine and name == os.path.basename(engine):
+            source, size = open(engine, "rb"), os.path.getsize(engine)
+        else:
+            source, size = PatternFile(name), int(query.get("size", "65536"))
+        try:
+            end = min(int(query.get("drop", size)), size)
+            stall = float(query.get("stall", "0"))
+            self.send_response(200)
+            self.send_header("Content-Type", "application/octet-stream")
+            if query.get("length") == "none":
+                self.send_header("Connection", "close")
+                self.close_connection = True
+            else:
+                self.send_header("Content-Length", str(size))
+            self.end_headers()
+            pause = size // 2 if stall else end
+            self.copy(source, min(pause, end))
+            if stall:
+                self.wfile.flush()
+                time.sleep(stall)
+                self.copy(source, end - min(pause, end))
+            if end < size:
+                self.wfile.flush()
+                self.close_connection = True
+        finally:
+            source.close()
+
+    def copy(self, source, count):
+        while count > 0:
+            piece = source.read(min(count, PIECE))
+            if not piece:
+                break
             self.wfile.write(piece)
+            count -= len(piece)
 
     def requests(self, query):
-        with self.server.log_lock:
-            text = "\n".join(self.server.request_log) + "\n"
+        state = self.server.state
+        with state.lock:
+            text = "\n".join(state.request_log) + "\n"
         self.reply(200, text.encode("latin-1"))
+
+    def certificate(self, query):
+        certificate = self.server.state.certificate
+        if certificate is None:
+            return self.reply(404, b"no certificate: the openssl program is missing")
+        text = certificate.pin if urlsplit(self.path).path == "/_pin" else certificate.text
+        self.reply(200, text.encode("ascii"))
+
+    def listen_later(self, query):
+        try:
+            delay = min(float(query.get("after", "0")), 3600.0)
+        except ValueError:
+            return self.reply(400, b"after is a number of seconds")
+        listener = StoreServer(0, self.server.state)
+        start_listening(listener, delay)
+        self.reply(200, ("127.0.0.1:%d" % listener.server_address[1]).encode("ascii"))
 
 
 class StoreServer(ThreadingHTTPServer):
+    """A listener whose port is taken at once; it listens once activated."""
+
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, port, log_path):
-        super().__init__(("127.0.0.1", port), StoreHandler)
-        self.log_lock = threading.Lock()
-        self.request_log = []
-        self.flaky_markers = set()
-        self.log_file = open(log_path, "a") if log_path else None
-        self.tls_context = make_tls_context()
+    def __init__(self, port, state):
+        super().__init__(("127.0.0.1", port), StoreHandler, bind_and_activate=False)
+        self.state = state
+        try:
+            self.server_bind()
+        except OSError:
+            self.server_close()
+            raise
 
     def handle_error(self, request, client_address):
         # Clients that give up mid-reply (tests closing sessions) are normal.
-        pass
+        if not isinstance(sys.exc_info()[1], OSError):
+            super().handle_error(request, client_address)
 
 
-def make_tls_context():
-    """A server context with a fresh self-signed certificate, or None."""
-    openssl = shutil.which("openssl")
-    if openssl is None:
-        return None
-    with tempfile.TemporaryDirectory() as directory:
-        key = os.path.join(directory, "key.pem")
-        certificate = os.path.join(directory, "certificate.pem")
-        made = subprocess.run(
-            [openssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
-             "-keyout", key, "-out", certificate],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if made.returncode != 0:
-            return None
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(certificate, key)
-        return context
+def start_listening(listener, delay, stopping=None):
+    """Serves on a thread from `delay` seconds on, unless `stopping` is set first."""
+    stopping = stopping or threading.Event()
+
+    def run():
+        if stopping.wait(delay):
+            return
+        listener.server_activate()
+        listener.serve_forever()
+
+    threading.Thread(target=run, daemon=True).start()
+
+
+def write_text(path, text):
+    if path:
+        with open(path, "w") as out:
+            out.write(text)
 
 
 def serve(args, ready=None):
-    server = StoreServer(args.port, args.log)
+    certificate = make_certificate()
+    state = StoreState(args.log, certificate, args.engine_file)
+    server = StoreServer(args.port, state)
     address = "127.0.0.1:%d" % server.server_address[1]
-    if args.address_file:
-        with open(args.address_file, "w") as out:
-            out.write(address + "\n")
+    if certificate is not None:
+        write_text(args.certificate_file, certificate.text)
+        write_text(args.pin_file, certificate.pin)
+    write_text(args.address_file, address + "\n")
     print("store server listening on %s" % address, flush=True)
+    if certificate is not None:
+        print("certificate pin %s" % certificate.pin, flush=True)
     if ready is not None:
         os.write(ready, b"1")
         os.close(ready)
-    signal.signal(signal.SIGTERM, lambda *unused: threading.Thread(target=server.shutdown).start())
+    # Serving threads are daemons: the process ends with the main thread.
+    stopping = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *unused: stopping.set())
+    start_listening(server, args.listen_after, stopping)
     try:
-        server.serve_forever()
+        while not stopping.wait(1):
+            pass
     except KeyboardInterrupt:
         pass
-    server.server_close()
     return 0
 
 
 def daemonize(args):
-    """Serves in a child process and returns once it listens."""
+    """Serves in a child process and returns once its port is taken."""
     read_end, write_end = os.pipe()
     pid = os.fork()
     if pid == 0:
@@ -342,7 +404,12 @@ def stop(args):
 def main():
     parser = argparse.ArgumentParser(description="Local store server for tests and demonstrations.")
     parser.add_argument("--port", type=int, default=0, help="port to listen on (0: a free one)")
-    parser.add_argument("--address-file", help="write host:port here once listening")
+    parser.add_argument("--address-file", help="write host:port here once the port is taken")
+    parser.add_argument("--certificate-file", help="write the certificate here, base64 DER")
+    parser.add_argument("--pin-file", help="write the certificate's public key pin here")
+    parser.add_argument("--engine-file", help="the engine build an update offers")
+    parser.add_argument("--listen-after", type=float, default=0.0, metavar="SECONDS",
+                        help="refuse connections for this long after start")
     parser.add_argument("--log", help="append every request line to this file")
     parser.add_argument("--daemon", action="store_true", help="serve in the background")
     parser.add_argument("--pid-file", help="process id of the background server")
@@ -353,6 +420,8 @@ def main():
         return self_test()
     if args.stop:
         return stop(args)
+    if args.engine_file and not os.path.isfile(args.engine_file):
+        parser.error("no engine file %s" % args.engine_file)
     if args.daemon:
         return daemonize(args)
     return serve(args)

@@ -4,18 +4,25 @@
 //
 //   zunclient version [--engine PATH]
 //   zunclient check-update --vantor ID --sku SKU --pc PC --tracking ID [--engine PATH]
+//   zunclient purchase --vantor ID [--check-for-update-purchase] [OPTIONS] [--engine PATH]
 //   zunclient [COMMAND] --help
 //
 // Without --engine the client loads the engine file next to itself.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include <zunserver/zunserver.h>
 
 #include "base/bounded_text.h"
 #include "gateway/engine_module_info.h"
+#include "cartstate_listing.h"
+#include "engine_update.h"
 #include "platform/module_loader.h"
+#include "platform/process_heap.h"
 #include "status_names.h"
 
 namespace {
@@ -28,6 +35,7 @@ constexpr char kUsage[] =
     "commands:\n"
     "  version        the engine's file version and module file\n"
     "  check-update   ask the store whether a product update is available\n"
+    "  purchase       run a purchase: the handshake, then the store in the wizard\n"
     "\n"
     "Each command takes --engine PATH (default: the engine next to zunclient)\n"
     "and --help.\n";
@@ -47,12 +55,34 @@ constexpr char kCheckUpdateUsage[] =
     "\n"
     "exit status: 0 when the store answered (update available or not), 1 otherwise\n";
 
+constexpr char kPurchaseUsage[] =
+    "usage: zunclient purchase --vantor ID [--sku SKU] [--pc PC] [--tc TC] [--actidc ID]\n"
+    "                          [--tracking ID] [--affiliate ID] [--coupon NAME] [--serial TEXT]\n"
+    "                          [--check-for-update-purchase] [--engine PATH]\n"
+    "\n"
+    "Calls EntryPoint with a purchase (call type 0, or 2 with\n"
+    "--check-for-update-purchase): the engine's handshake with the store host\n"
+    "(ZUN_STORE_HOST replaces it), then the store in the wizard's browser window.\n"
+    "When the handshake downloads a new engine (ZUN_E_ENGINE_UPDATED), the client\n"
+    "does what a client library does: it checks that the file is an engine build,\n"
+    "unloads the engine, puts the new file in its place (the old one stays beside\n"
+    "it as .old until the next call succeeds), loads it and calls again.\n"
+    "Prints the status, the wizard sizes and the keys of the final CartState.\n"
+    "\n"
+    "exit status: 0 when the purchase call returned 0, 1 otherwise\n";
+
 struct Options {
     const char* engine = nullptr;
     const char* vantor = nullptr;
     const char* sku = nullptr;
     const char* pc = nullptr;
     const char* tracking = nullptr;
+    const char* tc = nullptr;
+    const char* actidc = nullptr;
+    const char* affiliate = nullptr;
+    const char* coupon = nullptr;
+    const char* serial = nullptr;
+    bool checkForUpdatePurchase = false;
     bool help = false;
 };
 
@@ -61,25 +91,42 @@ int Usage(const char* text, int code) {
     return code;
 }
 
-// Reads "--name value" pairs; only the names in `allowed` (separated by
-// blanks) are accepted.
+bool Allowed(std::string_view allowed, std::string_view name) {
+    while (!allowed.empty()) {
+        const size_t blank = allowed.find(' ');
+        if (allowed.substr(0, blank) == name) return true;
+        if (blank == std::string_view::npos) break;
+        allowed.remove_prefix(blank + 1);
+    }
+    return false;
+}
+
+// Reads "--name value" pairs and flags; only the names in `allowed`
+// (separated by blanks) are accepted.
 bool ParseOptions(int argc, char** argv, const char* allowed, Options* options) {
-    const std::string_view names(allowed);
     for (int at = 2; at < argc; ++at) {
         const std::string_view name(argv[at]);
         if (name == "--help" || name == "-h") {
             options->help = true;
             continue;
         }
-        if (name.substr(0, 2) != "--" || names.find(name.substr(2)) == std::string_view::npos || at + 1 >= argc) {
-            return false;
+        if (name.substr(0, 2) != "--" || !Allowed(allowed, name.substr(2))) return false;
+        if (name == "--check-for-update-purchase") {
+            options->checkForUpdatePurchase = true;
+            continue;
         }
+        if (at + 1 >= argc) return false;
         const char* value = argv[++at];
         if (name == "--engine") options->engine = value;
         else if (name == "--vantor") options->vantor = value;
         else if (name == "--sku") options->sku = value;
         else if (name == "--pc") options->pc = value;
         else if (name == "--tracking") options->tracking = value;
+        else if (name == "--tc") options->tc = value;
+        else if (name == "--actidc") options->actidc = value;
+        else if (name == "--affiliate") options->affiliate = value;
+        else if (name == "--coupon") options->coupon = value;
+        else if (name == "--serial") options->serial = value;
         else return false;
     }
     return true;
@@ -134,6 +181,102 @@ void PrintRecord(const GatewayRecord& record) {
     std::printf("  engineUpdated  %u\n", record.engineUpdated);
 }
 
+void PrintStatus(ZunStatus status) {
+    const char* name = StatusName(status);
+    std::printf("status: %s (0x%08X)\n", name != nullptr ? name : "unknown", status);
+}
+
+std::string VersionText(const zun::platform::FileVersion& version) {
+    char text[24];
+    zun::FormatVersionText(version, text, sizeof text);
+    return text;
+}
+
+// The running engine, loaded from its file.
+struct Engine {
+    std::unique_ptr<zun::platform::LoadedModule> module;
+    ZunEntryPointFunction entry = nullptr;
+
+    bool Load(const char* path) {
+        module = std::make_unique<zun::platform::LoadedModule>(path);
+        entry = LoadEntryPoint(*module, path);
+        return entry != nullptr;
+    }
+    void Unload() {
+        entry = nullptr;
+        module.reset();
+    }
+};
+
+// Installs the engine that the last call downloaded and loads it.
+bool InstallDownloadedEngine(Engine& engine, const char* enginePath, const GatewayRecord& record) {
+    const std::string update(zun::TextInBuffer(record.updateFilePath));
+    std::printf("the engine downloaded an update: %s\n", update.c_str());
+    zun::platform::FileVersion version;
+    std::string why;
+    if (!IsEngineBuild(update.c_str(), &version, &why)) {
+        std::fprintf(stderr, "zunclient: %s is not an engine build: %s\n", update.c_str(), why.c_str());
+        return false;
+    }
+    engine.Unload();
+    if (zun::platform::IsModuleLoaded(enginePath)) {
+        std::fprintf(stderr, "zunclient: the engine %s stays loaded; cannot replace it\n", enginePath);
+        return false;
+    }
+    if (!InstallEngineUpdate(enginePath, update, &why)) {
+        std::fprintf(stderr, "zunclient: %s\n", why.c_str());
+        return false;
+    }
+    std::printf("installed engine %s as %s (the old one is kept as %s)\n", VersionText(version).c_str(), enginePath,
+                BackupPath(enginePath).c_str());
+    if (!engine.Load(enginePath)) return false;
+    char loaded[kPathSize];
+    if (engine.module->GetPath(loaded, sizeof loaded) == 0) {
+        std::printf("loaded engine %s from %s\n", VersionText(zun::platform::ReadFileVersion(loaded)).c_str(),
+                    loaded);
+    }
+    return true;
+}
+
+int Purchase(const char* enginePath, const Options& options) {
+    Engine engine;
+    if (!engine.Load(enginePath)) return 1;
+    GatewayRecord record{};
+    record.size = sizeof record;
+    record.callType = options.checkForUpdatePurchase ? ZUN_CALL_PURCHASE_CFU : ZUN_CALL_PURCHASE;
+    record.vantorID = options.vantor;
+    record.skuRefNum = options.sku;
+    record.pc = options.pc;
+    record.tc = options.tc;
+    record.actidc = options.actidc;
+    record.trackingID = options.tracking;
+    record.affiliateID = options.affiliate;
+    record.couponName = options.coupon;
+    record.serialNumberExtraData = options.serial;
+
+    ZunStatus status = engine.entry(&record);
+    if (status == ZUN_E_ENGINE_UPDATED) {
+        PrintStatus(status);
+        if (!InstallDownloadedEngine(engine, enginePath, record)) return 1;
+        // The same record again: engineUpdated is still 1, so the new engine
+        // goes straight on to the purchase.
+        std::printf("calling the new engine with engineUpdated=%u\n", record.engineUpdated);
+        status = engine.entry(&record);
+        std::error_code ignored;
+        if (status == 0) std::filesystem::remove(BackupPath(enginePath), ignored);
+    }
+    PrintStatus(status);
+    PrintRecord(record);
+    if (record.cartStateOut != nullptr) {
+        std::printf("final CartState:\n");
+        PrintCartState(stdout, record.cartStateOut);
+        // A block of the process heap, freed as the public header says.
+        zun::platform::HeapRelease(record.cartStateOut);
+        record.cartStateOut = nullptr;
+    }
+    return status == 0 ? 0 : 1;
+}
+
 int CheckUpdate(const char* enginePath, const Options& options) {
     zun::platform::LoadedModule engine(enginePath);
     const ZunEntryPointFunction entry = LoadEntryPoint(engine, enginePath);
@@ -146,8 +289,7 @@ int CheckUpdate(const char* enginePath, const Options& options) {
     record.pc = options.pc;
     record.trackingID = options.tracking;
     const ZunStatus status = entry(&record);
-    const char* name = StatusName(status);
-    std::printf("status: %s (0x%08X)\n", name != nullptr ? name : "unknown", status);
+    PrintStatus(status);
     if (status == ZUN_S_UPDATE_AVAILABLE) std::printf("an update of the product is available\n");
     if (status == ZUN_S_NO_UPDATE) std::printf("no update of the product is available\n");
     PrintRecord(record);
@@ -169,6 +311,9 @@ int main(int argc, char** argv) {
     } else if (command == "check-update") {
         usage = kCheckUpdateUsage;
         allowed = "engine vantor sku pc tracking";
+    } else if (command == "purchase") {
+        usage = kPurchaseUsage;
+        allowed = "engine vantor sku pc tracking tc actidc affiliate coupon serial check-for-update-purchase";
     } else {
         return Usage(kUsage, 2);
     }
@@ -179,5 +324,6 @@ int main(int argc, char** argv) {
     char enginePath[kPathSize] = {};
     if (!EnginePath(options, enginePath, sizeof enginePath)) return Usage(usage, 2);
     if (command == "version") return ShowVersion(enginePath);
+    if (command == "purchase") return Purchase(enginePath, options);
     return CheckUpdate(enginePath, options);
 }

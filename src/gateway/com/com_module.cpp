@@ -40,12 +40,11 @@ HRESULT ComModule::ModulePath(wchar_t (&path)[MAX_PATH]) {
     return S_OK;
 }
 
-HRESULT ComModule::LoadTypeLibrary(ITypeLib** library) {
-    if (library == nullptr) return E_POINTER;
-    *library = nullptr;
+HRESULT ComModule::LoadTypeLibrary(platform::win32::ComRef<ITypeLib>& library) {
+    library.Reset();
     wchar_t path[MAX_PATH];
     HRESULT hr = ModulePath(path);
-    if (SUCCEEDED(hr)) hr = LoadTypeLibEx(path, REGKIND_NONE, library);
+    if (SUCCEEDED(hr)) hr = LoadTypeLibEx(path, REGKIND_NONE, library.Out());
     if (FAILED(hr))
         ZUN_TRACE("ZUN_E: ComModule::LoadTypeLibrary(): LoadTypeLibEx(): Failure %u", static_cast<unsigned>(hr));
     return hr;
@@ -54,13 +53,12 @@ HRESULT ComModule::LoadTypeLibrary(ITypeLib** library) {
 HRESULT ComModule::RegisterServer() {
     HRESULT hr = RegisterServerKeys();
     if (FAILED(hr)) return hr;
-    ITypeLib* library = nullptr;
-    hr = LoadTypeLibrary(&library);
+    platform::win32::ComRef<ITypeLib> library;
+    hr = LoadTypeLibrary(library);
     if (FAILED(hr)) return hr;
     wchar_t path[MAX_PATH];
     hr = ModulePath(path);
-    if (SUCCEEDED(hr)) hr = RegisterTypeLib(library, path, nullptr);
-    library->Release();
+    if (SUCCEEDED(hr)) hr = RegisterTypeLib(library.Get(), path, nullptr);
     if (FAILED(hr))
         ZUN_TRACE("ZUN_E: ComModule::RegisterServer(): RegisterTypeLib(): Failure %u", static_cast<unsigned>(hr));
     return hr;
@@ -69,8 +67,8 @@ HRESULT ComModule::RegisterServer() {
 HRESULT ComModule::UnregisterServer() {
     HRESULT hr = UnregisterServerKeys();
     if (FAILED(hr)) return hr;
-    ITypeLib* library = nullptr;
-    hr = LoadTypeLibrary(&library);
+    platform::win32::ComRef<ITypeLib> library;
+    hr = LoadTypeLibrary(library);
     if (FAILED(hr)) return hr;
     TLIBATTR* attributes = nullptr;
     hr = library->GetLibAttr(&attributes);
@@ -86,7 +84,6 @@ HRESULT ComModule::UnregisterServer() {
         }
         library->ReleaseTLibAttr(attributes);
     }
-    library->Release();
     if (FAILED(hr))
         ZUN_TRACE("ZUN_E: ComModule::UnregisterServer(): UnRegisterTypeLib(): Failure %u", static_cast<unsigned>(hr));
     return hr;

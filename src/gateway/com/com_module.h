@@ -7,6 +7,8 @@
 
 #include <oaidl.h>
 
+#include "platform/win32/com_ref.h"
+
 namespace zun::com {
 
 class ComModule {
@@ -20,7 +22,7 @@ public:
     HRESULT UnregisterServer();
 
     // The type library embedded in the module file as TYPELIB resource 1.
-    HRESULT LoadTypeLibrary(ITypeLib** library);
+    HRESULT LoadTypeLibrary(platform::win32::ComRef<ITypeLib>& library);
 
 private:
     HRESULT ModulePath(wchar_t (&path)[MAX_PATH]);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/trace.h"
+#include "platform/win32/registry_key_owner.h"
 
 namespace zun::com {
 namespace {
@@ -76,16 +77,15 @@ HRESULT Registrar::WriteKey(const RegistryKeyEntry& entry) const {
             return hr;
         }
     }
-    HKEY key = nullptr;
-    hr =
-        FromWin32(RegCreateKeyExA(_root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr));
+    platform::win32::RegistryKeyOwner key;
+    hr = FromWin32(
+        RegCreateKeyExA(_root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.Out(), nullptr));
     if (FAILED(hr)) {
         ZUN_TRACE("ZUN_E: Registrar::Register(): RegCreateKeyExA(%s): Failure %u", path, static_cast<unsigned>(hr));
         return hr;
     }
-    if (entry.defaultValue != nullptr) hr = SetValue(key, nullptr, entry.defaultValue);
-    if (SUCCEEDED(hr) && entry.valueName != nullptr) hr = SetValue(key, entry.valueName, entry.valueData);
-    RegCloseKey(key);
+    if (entry.defaultValue != nullptr) hr = SetValue(key.Get(), nullptr, entry.defaultValue);
+    if (SUCCEEDED(hr) && entry.valueName != nullptr) hr = SetValue(key.Get(), entry.valueName, entry.valueData);
     if (FAILED(hr))
         ZUN_TRACE("ZUN_E: Registrar::Register(): RegSetValueExA(%s): Failure %u", path, static_cast<unsigned>(hr));
     return hr;

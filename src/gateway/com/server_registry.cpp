@@ -3,9 +3,9 @@
 #include <iterator>
 
 #include "ZunServer.h"
+#include "base/map_result.h"
 #include "base/trace.h"
 #include "gateway/com/registrar.h"
-#include "gateway/map_result.h"
 #include "platform/module.h"
 
 namespace zun::com {

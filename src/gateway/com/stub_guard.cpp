@@ -1,47 +1,38 @@
 #include "gateway/com/stub_guard.h"
 
-#include <atomic>
 #include <new>
 
 #include "gateway/com/module_lock.h"
+#include "platform/win32/counted_object.h"
 
 namespace zun::com {
 namespace {
 
 thread_local bool callFromAnotherApartment = false;
 
-// Reference counting shared by the two wrappers; each keeps the module loaded.
+// What the two wrappers share; each keeps the module loaded.
 template <class Interface>
-class Wrapper : public Interface {
+class Wrapper : public platform::win32::CountedObject<Interface> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (object == nullptr) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(Interface))) {
             *object = static_cast<Interface*>(this);
-            AddRef();
+            this->AddRef();
             return S_OK;
         }
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++_references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG references = --_references;
-        if (references == 0) delete this;
-        return references;
-    }
 
 protected:
     explicit Wrapper(Interface* inner) : _inner(inner) { LockModule(); }
-    virtual ~Wrapper() {
+    ~Wrapper() override {
         _inner->Release();
         UnlockModule();
     }
 
     Interface* const _inner;
-
-private:
-    std::atomic<ULONG> _references{1};
 };
 
 class GuardedStub final : public Wrapper<IRpcStubBuffer> {

@@ -13,25 +13,26 @@
 namespace zun::com {
 namespace {
 
+using platform::win32::ComRef;
+
 // The type description that dispatch calls go through. For a dual interface
 // the library hands out its dispatch view; the calls themselves go through
 // the interface's own function table, described by the vtable view.
-HRESULT LoadTypeInfo(bool vtableView, ITypeInfo** info) {
-    *info = nullptr;
-    ITypeLib* library = nullptr;
-    HRESULT hr = TheComModule().LoadTypeLibrary(&library);
+HRESULT LoadTypeInfo(bool vtableView, ComRef<ITypeInfo>& info) {
+    info.Reset();
+    ComRef<ITypeLib> library;
+    HRESULT hr = TheComModule().LoadTypeLibrary(library);
     if (FAILED(hr)) return hr;
-    ITypeInfo* dispatchView = nullptr;
-    hr = library->GetTypeInfoOfGuid(IID_IZunNV, &dispatchView);
-    library->Release();
-    if (FAILED(hr) || !vtableView) {
-        *info = dispatchView;
-        return hr;
+    ComRef<ITypeInfo> dispatchView;
+    hr = library->GetTypeInfoOfGuid(IID_IZunNV, dispatchView.Out());
+    if (FAILED(hr)) return hr;
+    if (!vtableView) {
+        info = dispatchView;
+        return S_OK;
     }
     HREFTYPE vtableReference = 0;
     hr = dispatchView->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableReference);
-    if (SUCCEEDED(hr)) hr = dispatchView->GetRefTypeInfo(vtableReference, info);
-    dispatchView->Release();
+    if (SUCCEEDED(hr)) hr = dispatchView->GetRefTypeInfo(vtableReference, info.Out());
     return hr;
 }
 
@@ -60,14 +61,6 @@ HRESULT ZunNV::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG ZunNV::AddRef() { return ++_references; }
-
-ULONG ZunNV::Release() {
-    const ULONG references = --_references;
-    if (references == 0) delete this;
-    return references;
-}
-
 HRESULT ZunNV::GetTypeInfoCount(UINT* count) {
     if (count == nullptr) return E_POINTER;
     *count = 1;
@@ -79,7 +72,10 @@ HRESULT ZunNV::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
         if (info == nullptr) return E_POINTER;
         *info = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
-        return LoadTypeInfo(false, info);
+        ComRef<ITypeInfo> loaded;
+        const HRESULT hr = LoadTypeInfo(false, loaded);
+        if (SUCCEEDED(hr)) *info = loaded.Detach();
+        return hr;
     }
     ZUN_CATCH_RETURN()
 }
@@ -87,12 +83,10 @@ HRESULT ZunNV::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 HRESULT ZunNV::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     try {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = nullptr;
-        HRESULT hr = LoadTypeInfo(true, &info);
+        ComRef<ITypeInfo> info;
+        const HRESULT hr = LoadTypeInfo(true, info);
         if (FAILED(hr)) return hr;
-        hr = info->GetIDsOfNames(names, count, ids);
-        info->Release();
-        return hr;
+        return info->GetIDsOfNames(names, count, ids);
     }
     ZUN_CATCH_RETURN()
 }
@@ -101,12 +95,10 @@ HRESULT ZunNV::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* para
                       EXCEPINFO* exception, UINT* argumentError) {
     try {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-        ITypeInfo* info = nullptr;
-        HRESULT hr = LoadTypeInfo(true, &info);
+        ComRef<ITypeInfo> info;
+        const HRESULT hr = LoadTypeInfo(true, info);
         if (FAILED(hr)) return hr;
-        hr = info->Invoke(static_cast<IZunNV*>(this), id, flags, params, result, exception, argumentError);
-        info->Release();
-        return hr;
+        return info->Invoke(static_cast<IZunNV*>(this), id, flags, params, result, exception, argumentError);
     }
     ZUN_CATCH_RETURN()
 }

@@ -5,20 +5,17 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 #include "ZunServer.h"
+#include "platform/win32/counted_object.h"
 
 namespace zun::com {
 
-class ZunNV final : public IZunNV {
+class ZunNV final : public platform::win32::CountedObject<IZunNV> {
 public:
     static HRESULT CreateInstance(REFIID riid, void** object);
 
     // IUnknown: IUnknown, IDispatch and IZunNV are one and the same pointer.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
@@ -32,9 +29,7 @@ public:
 
 private:
     ZunNV();
-    ~ZunNV();
-
-    std::atomic<ULONG> _references{1};
+    ~ZunNV() override;
 };
 
 }  // namespace zun::com

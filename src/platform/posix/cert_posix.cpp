@@ -3,13 +3,17 @@
 // both platforms: a text that ends too early is "end of data", anything else
 // that is no certificate a "bad tag".
 #include <openssl/asn1.h>
+#include <openssl/evp.h>
+#include <openssl/objects.h>
 #include <openssl/x509.h>
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
 #include "base/bounded_text.h"
 #include "platform/cert.h"
+#include "platform/posix/certificate_page.h"
 
 namespace zun::platform {
 namespace {
@@ -59,6 +63,74 @@ std::string ValueText(const X509_NAME_ENTRY* entry) {
     return text;
 }
 
+// Calls `visit` for each entry of a name in the order of the encoding, with
+// the separator that goes before it: none first, ", " between relative names,
+// " + " between the values of one.
+template <typename Visit>
+void WalkName(const X509_NAME* name, Visit visit) {
+    int previousSet = -1;
+    for (int i = 0; i < X509_NAME_entry_count(name); ++i) {
+        const X509_NAME_ENTRY* entry = X509_NAME_get_entry(name, i);
+        const int set = X509_NAME_ENTRY_set(entry);
+        visit(entry, i == 0 ? "" : set == previousSet ? " + " : ", ");
+        previousSet = set;
+    }
+}
+
+// "CN = value, O = value": each value with its attribute's short name, as
+// they are, for a person to read.
+std::string NameText(const X509_NAME* name) {
+    std::string text;
+    WalkName(name, [&text](const X509_NAME_ENTRY* entry, const char* separator) {
+        text += separator;
+        const ASN1_OBJECT* object = X509_NAME_ENTRY_get_object(entry);
+        const int nid = OBJ_obj2nid(object);
+        if (nid != NID_undef) {
+            text += OBJ_nid2sn(nid);
+        } else {
+            char oid[80];
+            OBJ_obj2txt(oid, sizeof oid, object, 1);
+            text += oid;
+        }
+        text += " = ";
+        text += ValueText(entry);
+    });
+    return text;
+}
+
+std::string TimeText(const ASN1_TIME* time) {
+    std::tm parts{};
+    if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1) return {};
+    char text[40];
+    return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts) == 0 ? std::string() : text;
+}
+
+std::string HexBytes(const unsigned char* bytes, size_t count) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0) text += ':';
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+std::string SerialText(const ASN1_INTEGER* serial) {
+    if (serial == nullptr) return {};
+    const int length = ASN1_STRING_length(serial);
+    if (length <= 0) return "00";
+    const std::string digits = HexBytes(ASN1_STRING_get0_data(serial), static_cast<size_t>(length));
+    return ASN1_STRING_type(serial) == V_ASN1_NEG_INTEGER ? "-" + digits : digits;
+}
+
+std::string FingerprintText(const X509* certificate) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (X509_digest(certificate, EVP_sha256(), digest, &length) != 1) return {};
+    return HexBytes(digest, length);
+}
+
 }  // namespace
 
 Status CreateCertificate(const uint8_t* der, size_t size, Certificate* certificate) {
@@ -79,27 +151,26 @@ void RenderSubjectName(Certificate certificate, char* out, size_t outSize) {
     if (out == nullptr || outSize == 0) return;
     out[0] = '\0';
     if (certificate == nullptr) return;
-    const X509_NAME* subject = X509_get_subject_name(Native(certificate));
     std::string text;
-    int previousSet = -1;
-    for (int i = 0; i < X509_NAME_entry_count(subject); ++i) {
-        const X509_NAME_ENTRY* entry = X509_NAME_get_entry(subject, i);
-        const int set = X509_NAME_ENTRY_set(entry);
-        if (i > 0) text += set == previousSet ? " + " : ", ";
-        previousSet = set;
+    WalkName(X509_get_subject_name(Native(certificate)), [&text](const X509_NAME_ENTRY* entry, const char* separator) {
+        text += separator;
         text += QuotedWhenNeeded(ValueText(entry));
-    }
+    });
     CopyText(out, outSize, std::string_view(text));
 }
 
-// The viewer is a window of the browser; until it exists the viewer cannot
-// be loaded, as when the system's viewer library is missing.
-Status LoadCertificateViewer(CertificateViewer** viewer) {
-    if (viewer != nullptr) *viewer = nullptr;
-    return ZUN_E_CERT_VIEWER;
-}
-bool FindCertificateViewerEntry(CertificateViewer*) { return false; }
-void RunCertificateViewer(CertificateViewer*, Certificate, void*) {}
-void UnloadCertificateViewer(CertificateViewer*) {}
+namespace posix {
 
+CertificateFields ReadCertificateFields(Certificate certificate) {
+    const X509* native = Native(certificate);
+    if (native == nullptr) return {};
+    return {NameText(X509_get_subject_name(native)),
+            NameText(X509_get_issuer_name(native)),
+            TimeText(X509_get0_notBefore(native)),
+            TimeText(X509_get0_notAfter(native)),
+            SerialText(X509_get0_serialNumber(native)),
+            FingerprintText(native)};
+}
+
+}  // namespace posix
 }  // namespace zun::platform

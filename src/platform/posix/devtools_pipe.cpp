@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "base/boundary.h"
 #include "base/trace.h"
@@ -23,10 +24,22 @@ namespace {
 // neither our own descriptors nor stray ones end up in the protocol stream.
 constexpr int kHighDescriptor = 10;
 
-int MoveHigh(int fd) {
-    const int high = fcntl(fd, F_DUPFD_CLOEXEC, kHighDescriptor);
-    close(fd);
-    return high;
+// The descriptor moved up; the one given is closed.
+Descriptor MoveHigh(Descriptor fd) { return Descriptor(fcntl(fd.Get(), F_DUPFD_CLOEXEC, kHighDescriptor)); }
+
+// Both ends of a new pipe, moved up; none when one cannot be had. They are
+// close-on-exec from the start: a browser that another thread starts
+// meanwhile must not inherit them, or this browser's end would never be
+// seen as the end of its pipe.
+bool OpenPipe(Descriptor& readEnd, Descriptor& writeEnd) {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    readEnd = MoveHigh(Descriptor(ends[0]));
+    writeEnd = MoveHigh(Descriptor(ends[1]));
+    if (readEnd && writeEnd) return true;
+    readEnd.Reset();
+    writeEnd.Reset();
+    return false;
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {
@@ -73,23 +86,13 @@ DevToolsPipe::~DevToolsPipe() { Stop(); }
 
 Status DevToolsPipe::Start(const std::string& program, const std::vector<std::string>& arguments,
                            const std::vector<std::string>& environment) {
-    // Close-on-exec from the start: a browser that another thread starts
-    // meanwhile must not inherit them, or this browser's end would never be
-    // seen as the end of its pipe.
-    int commands[2];
-    int replies[2];
-    if (pipe2(commands, O_CLOEXEC) != 0) return ZUN_E_OUT_OF_MEMORY;
-    if (pipe2(replies, O_CLOEXEC) != 0) {
-        close(commands[0]);
-        close(commands[1]);
-        return ZUN_E_OUT_OF_MEMORY;
-    }
-    for (int* fd : {&commands[0], &commands[1], &replies[0], &replies[1]}) *fd = MoveHigh(*fd);
+    Descriptor commandRead, commandWrite, replyRead, replyWrite;
+    if (!OpenPipe(commandRead, commandWrite) || !OpenPipe(replyRead, replyWrite)) return ZUN_E_OUT_OF_MEMORY;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, commands[0], 3);
-    posix_spawn_file_actions_adddup2(&actions, replies[1], 4);
+    posix_spawn_file_actions_adddup2(&actions, commandRead.Get(), 3);
+    posix_spawn_file_actions_adddup2(&actions, replyWrite.Get(), 4);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     // The browser's own log lines would mix with the caller's output.
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -116,16 +119,16 @@ Status DevToolsPipe::Start(const std::string& program, const std::vector<std::st
     const int spawned = posix_spawn(&_pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-    close(commands[0]);
-    close(replies[1]);
     if (spawned != 0) {
         _pid = -1;
-        close(commands[1]);
-        close(replies[0]);
         return ZUN_E_NOT_FOUND;
     }
-    _commandFd = commands[1];
-    _replyFd = replies[0];
+    // The browser's ends stay with the browser alone, so that its exit is
+    // seen as the end of the reply pipe.
+    commandRead.Reset();
+    replyWrite.Reset();
+    _commandFd = std::move(commandWrite);
+    _replyFd = std::move(replyRead);
     _alive = true;
     _reader = std::thread([this] { ReadLoop(); });
     return 0;
@@ -163,7 +166,7 @@ int DevToolsPipe::Send(const std::string& method, const Json& params, const std:
         return id;
     }
     std::lock_guard<std::mutex> writeLock(_writeLock);
-    if (_commandFd < 0 || !WriteWithoutSigpipe(_commandFd, text.c_str(), text.size() + 1)) {
+    if (!_commandFd || !WriteWithoutSigpipe(_commandFd.Get(), text.c_str(), text.size() + 1)) {
         std::lock_guard<std::mutex> lock(_lock);
         _replies.erase(id);
         return 0;
@@ -232,7 +235,7 @@ void DevToolsPipe::ReadMessages() {
     std::string pending;
     char buffer[65536];
     while (true) {
-        const ssize_t got = read(_replyFd, buffer, sizeof buffer);
+        const ssize_t got = read(_replyFd.Get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         pending.append(buffer, static_cast<size_t>(got));
@@ -299,13 +302,11 @@ void DevToolsPipe::DispatchMessage(const std::string& text) {
 void DevToolsPipe::Stop() {
     {
         std::lock_guard<std::mutex> writeLock(_writeLock);
-        if (_commandFd >= 0) close(_commandFd);
-        _commandFd = -1;
+        _commandFd.Reset();
     }
     EndProcess();
     if (_reader.joinable()) _reader.join();
-    if (_replyFd >= 0) close(_replyFd);
-    _replyFd = -1;
+    _replyFd.Reset();
     if (_peer) EndConversation();
 }
 

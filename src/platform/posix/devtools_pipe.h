@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "platform/posix/descriptor.h"
 #include "platform/posix/json_fields.h"
 
 namespace zun::platform::posix {
@@ -86,8 +87,8 @@ private:
     EventHandler _onEvent;
     CommandWriter _peer;
     pid_t _pid = -1;
-    int _commandFd = -1;
-    int _replyFd = -1;
+    Descriptor _commandFd;
+    Descriptor _replyFd;
     std::thread _reader;
     std::mutex _writeLock;
     std::mutex _lock;

@@ -37,6 +37,13 @@ Status LoadedModule::GetPath(char* buffer, size_t size) const {
     return CopyText(buffer, size, map->l_name);
 }
 
+bool IsModuleLoaded(const char* path) {
+    void* loaded = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
+    if (loaded == nullptr) return false;
+    dlclose(loaded);
+    return true;
+}
+
 Status GetExecutablePath(char* buffer, size_t size) {
     char resolved[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", resolved, sizeof resolved - 1);

@@ -6,22 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "base/bounded_text.h"
+#include "base/file_error.h"
+#include "platform/posix/descriptor.h"
+#include "platform/posix/version_mark.h"
 
 namespace zun::platform {
 namespace {
 
-// The module's version mark, a what-string written into the file at build
-// time. ReadFileVersion finds it in any module file, as a version resource is
-// found in a Windows module, so a client can read the version of an engine
-// file without loading it.
-constexpr char kVersionMarkPrefix[] = "@(#)ZunServer ";
-[[gnu::used]] const char kVersionMark[] = "@(#)ZunServer " ZUN_VERSION_TEXT;
+// Each module's build links its version mark (version_mark_posix.cpp); this
+// reference keeps it in programs that link the engine statically too.
+[[gnu::used]] const char* const kLinkedVersionMark = kVersionMark;
 
 // Parses "a.b.c.d" (each number 0..65535) at the start of `text`.
 bool ParseVersion(std::string_view text, FileVersion* version) {
@@ -71,20 +72,42 @@ Status GetEngineModulePath(char* buffer, size_t size) {
 
 FileVersion ReadFileVersion(const char* path) {
     if (path == nullptr) return {};
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
+    const posix::Descriptor fd(open(path, O_RDONLY | O_CLOEXEC));
+    if (!fd) return {};
     FileVersion version;
     struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    if (fstat(fd.Get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
         const size_t length = static_cast<size_t>(info.st_size);
-        void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+        void* mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd.Get(), 0);
         if (mapped != MAP_FAILED) {
             version = FindVersionMark({static_cast<const char*>(mapped), length});
             munmap(mapped, length);
         }
     }
-    close(fd);
     return version;
+}
+
+Status CreateTempFile(const char* prefix, char* path, size_t size) {
+    if (prefix == nullptr || path == nullptr || size == 0) return ZUN_E_INVALID_ARG;
+    path[0] = '\0';
+    // $TMPDIR when it names an absolute directory, as the C library's own
+    // temporary files do; /tmp otherwise.
+    const char* directory = std::getenv("TMPDIR");
+    if (directory == nullptr || directory[0] != '/') directory = "/tmp";
+    constexpr char kSuffix[] = ".tmp";
+    char name[PATH_MAX];
+    if (FormatText(name, sizeof name, "%s/%sXXXXXX%s", directory, prefix, kSuffix) != 0) {
+        return Win32FileError(ENAMETOOLONG);
+    }
+    const int fd = mkostemps(name, sizeof kSuffix - 1, O_CLOEXEC);
+    if (fd < 0) return Win32FileError(errno);
+    close(fd);
+    const Status copied = CopyText(path, size, name);
+    if (copied != 0) {
+        unlink(name);
+        path[0] = '\0';
+    }
+    return copied;
 }
 
 }  // namespace zun::platform

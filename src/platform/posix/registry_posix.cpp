@@ -15,12 +15,24 @@
 #include <new>
 #include <string>
 
+#include "base/bounded_text.h"
+#include "base/unique_handle.h"
+#include "platform/posix/descriptor.h"
 #include "platform/registry.h"
 
 namespace zun::platform {
 
+namespace {
+
+// sqlite3_close_v2 defers the close while a statement is still open.
+void CloseDatabase(sqlite3* db) { sqlite3_close_v2(db); }
+
+using Database = UniqueHandle<sqlite3*, &CloseDatabase>;
+
+}  // namespace
+
 struct RegistryKeyHandle {
-    sqlite3* db = nullptr;
+    Database db;
     std::string path;
 };
 
@@ -80,7 +92,7 @@ void MakeParentFolders(const std::string& file) {
 }
 
 std::string KeyPath(const char* path) {
-    std::string text = path != nullptr ? path : "";
+    std::string text = TextOrEmpty(path);
     const size_t first = text.find_first_not_of('\\');
     if (first == std::string::npos) return {};
     const size_t last = text.find_last_not_of('\\');
@@ -113,8 +125,8 @@ private:
     int _result = SQLITE_OK;
 };
 
-Status OpenHive(RegistryRoot root, bool create, sqlite3** db) {
-    *db = nullptr;
+Status OpenHive(RegistryRoot root, bool create, Database& db) {
+    db.Reset();
     const std::string file = HivePath(root);
     if (file.empty()) return kErrorFileNotFound;
     struct stat info {};
@@ -122,17 +134,16 @@ Status OpenHive(RegistryRoot root, bool create, sqlite3** db) {
     if (create) {
         // The shopper's data is private: a new hive file is the user's alone.
         MakeParentFolders(file);
-        const int created = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (created >= 0) close(created);
+        const posix::Descriptor created(open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     }
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-    const int result = sqlite3_open_v2(file.c_str(), db, flags, nullptr);
+    // A failed open may still hand out a handle, which the owner closes.
+    const int result = sqlite3_open_v2(file.c_str(), db.Out(), flags, nullptr);
     if (result != SQLITE_OK) {
-        sqlite3_close(*db);
-        *db = nullptr;
+        db.Reset();
         return FromSqlite(result);
     }
-    sqlite3_busy_timeout(*db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db.Get(), kBusyTimeoutMs);
     return 0;
 }
 
@@ -163,12 +174,9 @@ Status AddKeyAndParents(sqlite3* db, const std::string& path) {
     return FromSqlite(result);
 }
 
-Status HandOut(sqlite3* db, std::string path, RegistryKey* key) {
-    auto* handle = new (std::nothrow) RegistryKeyHandle{db, std::move(path)};
-    if (handle == nullptr) {
-        sqlite3_close(db);
-        return kErrorOutOfMemory;
-    }
+Status HandOut(Database db, std::string path, RegistryKey* key) {
+    auto* handle = new (std::nothrow) RegistryKeyHandle{std::move(db), std::move(path)};
+    if (handle == nullptr) return kErrorOutOfMemory;
     *key = handle;
     return 0;
 }
@@ -178,36 +186,30 @@ Status HandOut(sqlite3* db, std::string path, RegistryKey* key) {
 Status RegistryOpenKey(RegistryRoot root, const char* path, uint32_t /*access*/, RegistryKey* key) {
     if (key == nullptr) return kErrorInvalidParameter;
     *key = nullptr;
-    sqlite3* db = nullptr;
-    if (const Status status = OpenHive(root, false, &db); status != 0) return status;
+    Database db;
+    if (const Status status = OpenHive(root, false, db); status != 0) return status;
     std::string keyPath = KeyPath(path);
-    if (!KeyExists(db, keyPath)) {
-        sqlite3_close(db);
-        return kErrorFileNotFound;
-    }
-    return HandOut(db, std::move(keyPath), key);
+    if (!KeyExists(db.Get(), keyPath)) return kErrorFileNotFound;
+    return HandOut(std::move(db), std::move(keyPath), key);
 }
 
 Status RegistryCreateKey(RegistryRoot root, const char* path, RegistryKey* key) {
     if (key == nullptr) return kErrorInvalidParameter;
     *key = nullptr;
-    sqlite3* db = nullptr;
-    if (const Status status = OpenHive(root, true, &db); status != 0) return status;
+    Database db;
+    if (const Status status = OpenHive(root, true, db); status != 0) return status;
     std::string keyPath = KeyPath(path);
-    if (const Status status = AddKeyAndParents(db, keyPath); status != 0) {
-        sqlite3_close(db);
-        return status;
-    }
-    return HandOut(db, std::move(keyPath), key);
+    if (const Status status = AddKeyAndParents(db.Get(), keyPath); status != 0) return status;
+    return HandOut(std::move(db), std::move(keyPath), key);
 }
 
 Status RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uint8_t* data, uint32_t* size) {
     if (key == nullptr) return kErrorInvalidHandle;
     if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
-    Statement query(key->db, "SELECT type, data FROM registry_values WHERE key = ?1 AND name = ?2");
+    Statement query(key->db.Get(), "SELECT type, data FROM registry_values WHERE key = ?1 AND name = ?2");
     if (!query.Ready()) return kErrorFileNotFound;  // a hive without values yet
     query.Text(1, key->path);
-    query.Text(2, name != nullptr ? name : "");
+    query.Text(2, TextOrEmpty(name));
     const int step = query.Step();
     if (step == SQLITE_DONE) return kErrorFileNotFound;
     if (step != SQLITE_ROW) return FromSqlite(step);
@@ -228,10 +230,10 @@ Status RegistryQueryValue(RegistryKey key, const char* name, uint32_t* type, uin
 Status RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const uint8_t* data, uint32_t size) {
     if (key == nullptr) return kErrorInvalidHandle;
     if (data == nullptr && size != 0) return kErrorInvalidParameter;
-    Statement insert(key->db, "INSERT OR REPLACE INTO registry_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
+    Statement insert(key->db.Get(), "INSERT OR REPLACE INTO registry_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)");
     if (!insert.Ready()) return FromSqlite(insert.Result());
     insert.Text(1, key->path);
-    insert.Text(2, name != nullptr ? name : "");
+    insert.Text(2, TextOrEmpty(name));
     insert.Integer(3, type);
     insert.Blob(4, data, size);
     const int step = insert.Step();
@@ -239,8 +241,6 @@ Status RegistrySetValue(RegistryKey key, const char* name, uint32_t type, const 
 }
 
 void RegistryCloseKey(RegistryKey key) {
-    if (key == nullptr) return;
-    sqlite3_close(key->db);
     delete key;
 }
 

@@ -98,6 +98,7 @@ struct DialogTemplate {
 const DialogTemplate* FindTemplate(int templateId) {
     static const std::vector<DialogTemplate> templates = {
         {kWizardDialogTemplate, 326, 230, {{kBrowserControlId, {0, 0, 326, 216}}}},
+        {kCertificateViewerTemplate, 330, 200, {{kBrowserControlId, {0, 0, 330, 200}}}},
         {kEasterEggDialogTemplate,
          235,
          83,
@@ -300,7 +301,7 @@ Status SetPartString(WindowHandle statusBar, int part, std::string StatusPart::*
     Status status = ZUN_E_NOT_FOUND;
     WithWindow(statusBar, [&](Window& bar) {
         if (StatusPart* target = PartOf(bar, part)) {
-            target->*field = text == nullptr ? "" : text;
+            target->*field = TextOrEmpty(text);
             status = 0;
         }
     });
@@ -544,7 +545,7 @@ bool IsToolWindow(WindowHandle window) {
 }
 
 Status SetCaption(WindowHandle window, const char* text) {
-    return WithWindow(window, [text](Window& target) { target.text = text == nullptr ? "" : text; });
+    return WithWindow(window, [text](Window& target) { target.text = TextOrEmpty(text); });
 }
 
 Status GetCaption(WindowHandle window, char* buffer, size_t size) {
@@ -561,7 +562,7 @@ Status SetControlText(WindowHandle dialog, int controlId, const char* text) {
     std::lock_guard<std::mutex> lock(gLock);
     Window* control = FindChild(ToId(dialog), controlId);
     if (control == nullptr) return ZUN_E_CONTROL_NOT_FOUND;
-    control->text = text == nullptr ? "" : text;
+    control->text = TextOrEmpty(text);
     return 0;
 }
 

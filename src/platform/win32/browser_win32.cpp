@@ -9,6 +9,7 @@
 #include "base/boundary.h"
 #include "base/trace.h"
 #include "platform/win32/bstr_text.h"
+#include "platform/win32/counted_object.h"
 #include "platform/win32/dispatch_sink.h"
 #include "platform/win32/browser_host_class.h"
 #include "platform/win32/mshtml_dom.h"
@@ -17,11 +18,9 @@ namespace zun::platform::win32 {
 
 // The container side of the control: client site, in-place site and frame,
 // and the host UI handler that gives the control its host flags.
-class BrowserSite final : public IOleClientSite,
-                          public IOleInPlaceSite,
-                          public IOleInPlaceFrame,
-                          public IDocHostUIHandler,
-                          public HostResizeListener {
+class BrowserSite final
+    : public CountedObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDocHostUIHandler>,
+      public HostResizeListener {
 public:
     explicit BrowserSite(HWND host) : _host(host) {}
 
@@ -45,12 +44,6 @@ public:
         }
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++_count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG count = --_count;
-        if (count == 0) delete this;
-        return count;
     }
 
     // IOleClientSite
@@ -161,7 +154,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> _count{1};
     HWND _host;
     IOleObject* _object = nullptr;  // not counted: the browser owns both
     uint32_t _hostFlags = 0;
@@ -256,7 +248,7 @@ Status Win32Browser::Start() {
     if (FAILED(hr)) return static_cast<Status>(hr);
     _oleInitialized = true;
     hr = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IOleObject,
-                          reinterpret_cast<void**>(_object.Out()));
+                          _object.OutVoid());
     if (FAILED(hr)) return static_cast<Status>(hr);
     _site->SetObject(_object.Get());
     hr = _object->SetClientSite(static_cast<IOleClientSite*>(_site.Get()));

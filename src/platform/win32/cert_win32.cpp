@@ -51,11 +51,13 @@ void RenderSubjectName(Certificate certificate, char* out, size_t outSize) {
                    static_cast<DWORD>(outSize));
 }
 
-Status LoadCertificateViewer(CertificateViewer** viewer) {
-    *viewer = nullptr;
-    HMODULE library = LoadLibraryA("cryptui.dll");
+// Only the system folder is searched, so a library of the same name planted
+// beside the application is never loaded.
+Status LoadCertificateViewer(CertificateViewerRef* viewer) {
+    viewer->reset();
+    HMODULE library = LoadLibraryExA("cryptui.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (library == nullptr) return GetLastError();
-    *viewer = new (std::nothrow) CertificateViewer{library, nullptr};
+    viewer->reset(new (std::nothrow) CertificateViewer{library, nullptr});
     if (*viewer == nullptr) {
         FreeLibrary(library);
         return ERROR_OUTOFMEMORY;
@@ -63,13 +65,15 @@ Status LoadCertificateViewer(CertificateViewer** viewer) {
     return 0;
 }
 
-bool FindCertificateViewerEntry(CertificateViewer* viewer) {
-    viewer->view = reinterpret_cast<ViewCertificateFunction>(
-        reinterpret_cast<void*>(GetProcAddress(viewer->library, "CryptUIDlgViewCertificateA")));
-    return viewer->view != nullptr;
+Status FindCertificateViewerEntry(CertificateViewer& viewer) {
+    viewer.view = reinterpret_cast<ViewCertificateFunction>(
+        reinterpret_cast<void*>(GetProcAddress(viewer.library, "CryptUIDlgViewCertificateA")));
+    if (viewer.view != nullptr) return 0;
+    const DWORD error = GetLastError();
+    return error != 0 ? error : static_cast<Status>(ERROR_PROC_NOT_FOUND);
 }
 
-void RunCertificateViewer(CertificateViewer* viewer, Certificate certificate, void* parentWindow) {
+Status RunCertificateViewer(CertificateViewer& viewer, Certificate certificate, void* parentWindow) {
     CRYPTUI_VIEWCERTIFICATE_STRUCTA view;
     ZeroMemory(&view, sizeof view);
     view.dwSize = sizeof view;
@@ -77,8 +81,11 @@ void RunCertificateViewer(CertificateViewer* viewer, Certificate certificate, vo
     view.szTitle = "Certificate";
     view.pCertContext = Native(certificate);
     view.nStartPage = 0;
+    // The viewer is modal and returns when the person closes it; neither its
+    // result nor the properties-changed flag means anything to the engine.
     BOOL propertiesChanged = FALSE;
-    viewer->view(&view, &propertiesChanged);
+    viewer.view(&view, &propertiesChanged);
+    return 0;
 }
 
 void UnloadCertificateViewer(CertificateViewer* viewer) {

@@ -32,9 +32,17 @@ public:
         Reset();
         return &_p;
     }
+    // For the calls that hand an interface out as void**.
+    void** OutVoid() { return reinterpret_cast<void**>(Out()); }
     void Reset() {
         if (_p != nullptr) _p->Release();
         _p = nullptr;
+    }
+    // Hands the reference to the caller, as an out parameter takes it.
+    T* Detach() {
+        T* detached = _p;
+        _p = nullptr;
+        return detached;
     }
     // Queries `from` for this interface.
     HRESULT QueryFrom(IUnknown* from, REFIID iid) {

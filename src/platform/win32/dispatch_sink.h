@@ -6,14 +6,13 @@
 
 #include <oaidl.h>
 
-#include <atomic>
+#include "platform/win32/counted_object.h"
 
 namespace zun::platform::win32 {
 
-class DispatchSink : public IDispatch {
+class DispatchSink : public CountedObject<IDispatch> {
 public:
     explicit DispatchSink(REFIID events) : _events(events) {}
-    virtual ~DispatchSink() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (out == nullptr) return E_POINTER;
@@ -25,12 +24,6 @@ public:
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++_count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG count = --_count;
-        if (count == 0) delete this;
-        return count;
-    }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         *count = 0;
         return S_OK;
@@ -39,7 +32,6 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
 
 private:
-    std::atomic<ULONG> _count{1};
     IID _events;
 };
 

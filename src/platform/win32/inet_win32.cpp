@@ -16,10 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/last_error.h"
+
 namespace zun::platform::inet {
 namespace {
 
-uint32_t LastErrorOr(BOOL ok) { return ok ? 0 : GetLastError(); }
+uint32_t ResultOf(BOOL ok) { return ok ? 0 : win32::LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR); }
 
 // Largest piece of a body taken from the system in one read.
 constexpr DWORD kReadAhead = 64 * 1024;
@@ -168,8 +170,8 @@ uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength) {
     // send may release its own.
     std::string copy(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
     return worker->Run([request, copy = std::move(copy)](RequestWorker&) mutable -> uint32_t {
-        return LastErrorOr(HttpSendRequestA(request, nullptr, 0, copy.empty() ? nullptr : copy.data(),
-                                            static_cast<DWORD>(copy.size())));
+        return ResultOf(HttpSendRequestA(request, nullptr, 0, copy.empty() ? nullptr : copy.data(),
+                                         static_cast<DWORD>(copy.size())));
     });
 }
 
@@ -178,12 +180,12 @@ uint32_t QueryStatusCode(Handle request, uint32_t* statusCode) {
     DWORD size = sizeof value;
     const BOOL ok = HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr);
     *statusCode = value;
-    return LastErrorOr(ok);
+    return ResultOf(ok);
 }
 
 uint32_t QueryContentLength(Handle request, char* text, uint32_t textSize) {
     DWORD size = textSize;
-    return LastErrorOr(HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
+    return ResultOf(HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
 }
 
 uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
@@ -212,7 +214,7 @@ uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
 
 uint32_t CloseHandle(Handle handle) {
     RemoveWorker(handle);
-    return LastErrorOr(InternetCloseHandle(handle));
+    return ResultOf(InternetCloseHandle(handle));
 }
 
 uint32_t AttemptConnect() { return InternetAttemptConnect(0); }
@@ -237,12 +239,12 @@ uint32_t QuerySecurityFlags(Handle request, uint32_t* flags) {
     DWORD size = sizeof value;
     const BOOL ok = InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, &size);
     *flags = value;
-    return LastErrorOr(ok);
+    return ResultOf(ok);
 }
 
 uint32_t SetSecurityFlags(Handle request, uint32_t flags) {
     DWORD value = flags;
-    return LastErrorOr(InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, sizeof value));
+    return ResultOf(InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, sizeof value));
 }
 
 void EndBrowserSession(Handle request) { InternetSetOptionA(request, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0); }

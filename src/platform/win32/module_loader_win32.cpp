@@ -25,6 +25,8 @@ Status LoadedModule::GetPath(char* buffer, size_t size) const {
     return ModuleFileName(static_cast<HMODULE>(_handle), buffer, size);
 }
 
+bool IsModuleLoaded(const char* path) { return GetModuleHandleA(path) != nullptr; }
+
 Status GetExecutablePath(char* buffer, size_t size) { return ModuleFileName(nullptr, buffer, size); }
 
 }  // namespace zun::platform

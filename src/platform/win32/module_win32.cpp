@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/bounded_text.h"
 #include "platform/win32/engine_module.h"
 #include "platform/win32/module_file_name.h"
 
@@ -37,6 +38,23 @@ FileVersion ReadFileVersion(const char* path) {
     version.build = HIWORD(info->dwFileVersionLS);
     version.revision = LOWORD(info->dwFileVersionLS);
     return version;
+}
+
+Status CreateTempFile(const char* prefix, char* path, size_t size) {
+    if (prefix == nullptr || path == nullptr || size == 0) return ZUN_E_INVALID_ARG;
+    path[0] = '\0';
+    char directory[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof directory, directory);
+    if (length == 0 || length >= sizeof directory) return length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+    // Unique number 0: the system picks a fresh name and creates the file.
+    char name[MAX_PATH];
+    if (GetTempFileNameA(directory, prefix, 0, name) == 0) return GetLastError();
+    const Status copied = CopyText(path, size, name);
+    if (copied != 0) {
+        DeleteFileA(name);
+        path[0] = '\0';
+    }
+    return copied;
 }
 
 }  // namespace zun::platform

@@ -14,19 +14,17 @@
 #include "base/bounded_text.h"
 #include "platform/win32/browser_host_class.h"
 #include "platform/win32/engine_module.h"
+#include "platform/win32/last_error.h"
 
 namespace zun::platform::ui {
 namespace {
+
+using win32::LastErrorOr;
 
 HWND ToHwnd(WindowHandle handle) { return reinterpret_cast<HWND>(handle); }
 WindowHandle ToHandle(HWND hwnd) { return reinterpret_cast<WindowHandle>(hwnd); }
 
 HINSTANCE Instance() { return static_cast<HINSTANCE>(GetModuleInstance()); }
-
-Status LastErrorOr(Status fallback) {
-    const DWORD error = GetLastError();
-    return error != 0 ? static_cast<Status>(error) : fallback;
-}
 
 // Runs a function on a window's thread: posted tasks and calls that must be
 // made by the window's own thread (timers).
@@ -321,7 +319,7 @@ bool IsToolWindow(WindowHandle window) {
 }
 
 Status SetCaption(WindowHandle window, const char* text) {
-    return SetWindowTextA(ToHwnd(window), text == nullptr ? "" : text) ? 0 : LastErrorOr(ZUN_E_NOT_FOUND);
+    return SetWindowTextA(ToHwnd(window), TextOrEmpty(text)) ? 0 : LastErrorOr(ZUN_E_NOT_FOUND);
 }
 
 Status GetCaption(WindowHandle window, char* buffer, size_t size) {
@@ -341,7 +339,7 @@ Status SetSmallIcon(WindowHandle window, int iconId) {
 Status SetControlText(WindowHandle dialog, int controlId, const char* text) {
     HWND control = GetDlgItem(ToHwnd(dialog), controlId);
     if (control == nullptr) return ZUN_E_CONTROL_NOT_FOUND;
-    return SetWindowTextA(control, text == nullptr ? "" : text) ? 0 : LastErrorOr(ZUN_E_NOT_FOUND);
+    return SetWindowTextA(control, TextOrEmpty(text)) ? 0 : LastErrorOr(ZUN_E_NOT_FOUND);
 }
 
 Status GetControlText(WindowHandle dialog, int controlId, char* buffer, size_t size) {
@@ -406,7 +404,7 @@ int GetStatusBarIcon(WindowHandle statusBar, int part) {
 }
 
 Status SetStatusBarText(WindowHandle statusBar, int part, const char* text) {
-    return SendMessageA(ToHwnd(statusBar), SB_SETTEXTA, part, reinterpret_cast<LPARAM>(text == nullptr ? "" : text))
+    return SendMessageA(ToHwnd(statusBar), SB_SETTEXTA, part, reinterpret_cast<LPARAM>(TextOrEmpty(text)))
                ? 0
                : ZUN_E_NOT_FOUND;
 }
@@ -420,7 +418,7 @@ Status GetStatusBarText(WindowHandle statusBar, int part, char* buffer, size_t s
 }
 
 Status SetStatusBarTipText(WindowHandle statusBar, int part, const char* text) {
-    SendMessageA(ToHwnd(statusBar), SB_SETTIPTEXTA, part, reinterpret_cast<LPARAM>(text == nullptr ? "" : text));
+    SendMessageA(ToHwnd(statusBar), SB_SETTIPTEXTA, part, reinterpret_cast<LPARAM>(TextOrEmpty(text)));
     return 0;
 }
 

@@ -1,0 +1,245 @@
+#include "update/engineautoupdate.h"
+
+#include <functional>
+#include <system_error>
+#include <thread>
+
+#include "base/bounded_text.h"
+#include "base/engine_heap.h"
+#include "base/trace.h"
+#include "gateway/engine_module_info.h"
+#include "net/store_host.h"
+#include "net/store_requests.h"
+#include "platform/module.h"
+#include "state/cartstate.h"
+#include "update/wait_window_notices.h"
+
+namespace zun {
+namespace {
+
+constexpr size_t kPublisherIdBufferSize = 50;
+constexpr size_t kTempPathSize = 260;
+
+unsigned ThreadNumber(std::thread::id id) { return static_cast<unsigned>(std::hash<std::thread::id>{}(id)); }
+
+Status Exit(HandShakeParams* hsp, Status status) {
+    SendQuitMessageToProgressWindow();
+    hsp->status = status;
+    ZUN_TRACE("ZUN: Epilog DoInitialHandShakeInner(): hsp->status=0x%08X", status);
+    return status;
+}
+
+// Downloads the engine build that DOWNLOADURL names into a fresh temporary
+// file and names it in the record.
+Status DownloadEngineUpdate(HandShakeParams* hsp, const char* downloadUrl) {
+    char path[kTempPathSize];
+    const Status created = platform::CreateTempFile(kEngineUpdateFilePrefix, path, sizeof path);
+    if (created != 0) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetTempFileName(): Failure %u", created);
+        return created;
+    }
+    GatewayRecord& record = *hsp->iFace;
+    if (record.interactive != 0) SendEngineUpdateNotice();
+    const Status downloaded = hsp->session->DownloadFile(downloadUrl, path);
+    if (downloaded != 0) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): InetBlock::DownloadFile(): Failure 0x%08X", downloaded);
+        return downloaded;
+    }
+    CopyText(record.updateFilePath, sizeof record.updateFilePath, path);
+    record.engineUpdated = 1;
+    ZUN_TRACE("ZUN: DoInitialHandShakeInner(): File Downloaded to %s successfully.", record.updateFilePath);
+    return ZUN_E_ENGINE_UPDATED;
+}
+
+// Asks for a newer engine. 0 when there is none.
+Status CheckForEngineUpdate(HandShakeParams* hsp) {
+    char url[kRequestUrlSize];
+    BuildEngineUpdateUrl(url, sizeof url, StoreHost(), *hsp->iFace, TheEngineModuleInfo().versionText);
+    uint8_t* reply = nullptr;
+    Status status = hsp->session->PageGET(url, &reply, nullptr);
+    if (status != 0) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): InetBlock::PageGET(CHECKFORIEENGINEUPDATE): Failure 0x%08X",
+                  status);
+        heap::Release(reply);
+        return status;
+    }
+    if (reply == nullptr) return ZUN_E_NOT_FOUND;
+    CartState state;
+    status = LoadReply(state, reply);
+    if (status != 0) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): CartState::SetCartState(): Failure 0x%08X", status);
+        return status;
+    }
+    // One byte more than the value's buffer keeps the longest value terminated.
+    char downloadUrl[kDownloadUrlSize + 1] = {};
+    if (state.GetValue("DOWNLOADURL", downloadUrl, kDownloadUrlSize) != 0) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): CartState::GetValue(DOWNLOADURL): not found");
+        return ZUN_E_NOT_FOUND;
+    }
+    if (downloadUrl[0] == '\0') {
+        ZUN_TRACE("ZUN: DoInitialHandShakeInner(): No engine update available.");
+        return 0;
+    }
+    return DownloadEngineUpdate(hsp, downloadUrl);
+}
+
+// Reads the wizard's sizes, the publisher identifier and the certificate.
+Status GetLayoutSize(HandShakeParams* hsp) {
+    GatewayRecord& record = *hsp->iFace;
+    char url[kRequestUrlSize];
+    BuildLayoutUrl(url, sizeof url, StoreHost(), record);
+    uint8_t* reply = nullptr;
+    Status status = hsp->session->PageGET(url, &reply, nullptr);
+    if (static_cast<int32_t>(status) < 0 || reply == nullptr) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetLayoutSize(): InetBlock::PageGET(): Failure 0x%08X", status);
+        heap::Release(reply);
+        return status != 0 ? status : ZUN_E_NOT_FOUND;
+    }
+    CartState state;
+    status = LoadReply(state, reply);
+    if (static_cast<int32_t>(status) < 0) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetLayoutSize(): CartState::SetCartState(): Failure 0x%08X",
+                  status);
+        return status;
+    }
+
+    struct Size {
+        const char* key;
+        int32_t* field;
+    };
+    const Size sizes[] = {{"HEIGHT", &record.wizardHeight},
+                          {"WIDTH", &record.wizardWidth},
+                          {"I_WIDTH", &record.invoiceWidth},
+                          {"I_HEIGHT", &record.invoiceHeight}};
+    for (const Size& size : sizes) {
+        char value[kLayoutNumberSize];
+        if (state.GetValue(size.key, value, sizeof value) != 0) {
+            ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetLayoutSize(): CartState::GetValue(%s): not found",
+                      size.key);
+            return ZUN_E_NOT_FOUND;
+        }
+        *size.field = ParseDecimal(TextInBuffer(value));
+    }
+    ZUN_TRACE("ZUN: DoInitialHandShakeInner(): GetLayoutSize(): wizard %d x %d, invoice %d x %d",
+              record.wizardWidth, record.wizardHeight, record.invoiceWidth, record.invoiceHeight);
+
+    if (record.publisherID != nullptr) {
+        // The identifier stays terminated inside its 50 bytes: a value that
+        // fills them is cut by one.
+        const uint16_t room = kPublisherIdBufferSize - 1;
+        if (state.GetValue("PUBLISHERID", record.publisherID, room) != 0 || record.publisherID[0] == '\0') {
+            ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetLayoutSize(): PUBLISHERID missing or empty");
+            return ZUN_E_INVALID_REQUEST;
+        }
+        record.publisherID[room] = '\0';
+    }
+
+    // One byte beyond the value's room keeps the text terminated.
+    char* certificate = static_cast<char*>(heap::Allocate(kCertificateBlobSize + 1));
+    if (certificate == nullptr) return ZUN_E_OUT_OF_MEMORY;
+    if (state.GetValue("CERTIFICATEBLOB", certificate, kCertificateBlobSize) == 0) {
+        *hsp->certificateBlob = certificate;
+    } else {
+        ZUN_TRACE("ZUN: DoInitialHandShakeInner(): GetLayoutSize(): The reply carries no certificate.");
+        heap::Release(certificate);
+    }
+    return 0;
+}
+
+Status RunHandShake(HandShakeParams* hsp) {
+    GatewayRecord& record = *hsp->iFace;
+    Status status = hsp->session->OpenNetwork(StoreHost(), 0, record.interactive);
+    if (status != 0) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): InetBlock::OpenNetwork(): Failure 0x%08X", status);
+        return status;
+    }
+    if (record.engineUpdated != 0) {
+        ZUN_TRACE("ZUN: DoInitialHandShakeInner(): The engine was updated already; no update query.");
+    } else {
+        status = CheckForEngineUpdate(hsp);
+        if (status != 0) return status;
+    }
+    return GetLayoutSize(hsp);
+}
+
+// The worker thread's entry: nothing thrown leaves it, and the wait window
+// closes whatever happens.
+void HandShakeThread(HandShakeParams* hsp) {
+    try {
+        DoInitialHandShakeInner(hsp);
+    } catch (const std::exception& failure) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): %s", failure.what());
+        hsp->status = ZUN_E_OUT_OF_MEMORY;
+        SendQuitMessageToProgressWindow();
+    }
+}
+
+// Ends the worker however the calling thread leaves: the session is closed
+// first, so that a transfer under way cannot keep the join waiting.
+class WorkerJoin {
+public:
+    WorkerJoin(InetBlock& session, std::thread& worker) : _session(session), _worker(worker) {}
+    ~WorkerJoin() { Join(); }
+    WorkerJoin(const WorkerJoin&) = delete;
+    WorkerJoin& operator=(const WorkerJoin&) = delete;
+
+    void Join() {
+        if (!_worker.joinable()) return;
+        _session.CloseNetwork();
+        _worker.join();
+    }
+
+private:
+    InetBlock& _session;
+    std::thread& _worker;
+};
+
+}  // namespace
+
+Status DoInitialHandShakeInner(HandShakeParams* hsp) {
+    ZUN_TRACE("ZUN: Prolog DoInitialHandShakeInner(hsp=0x%p)", static_cast<void*>(hsp));
+    return Exit(hsp, RunHandShake(hsp));
+}
+
+Status DoInitialHandShake(GatewayRecord* iFace, char** certificateBlob, WaitWindowHost& waitWindow) {
+    ZUN_TRACE("ZUN: Prolog DoInitialHandShake(): iFace->publisherID=0x%p", static_cast<void*>(iFace->publisherID));
+    HandShakeParams hsp;
+    hsp.iFace = iFace;
+    hsp.certificateBlob = certificateBlob;
+
+    InetCallbacks callbacks;
+    callbacks.pfnProgress = OnDownloadProgressEvent;
+    callbacks.pfnConnectionError = OnConnectionErrorEvent;
+    callbacks.pfnConnectionTimer = OnConnectionTimerUpdate;
+    InetBlock session(callbacks);
+    hsp.session = &session;
+    hsp.status = 0;
+
+    BeginWaitWindowNotices(waitWindow);
+    waitWindow.ResetWaitClose();
+    std::thread worker;
+    try {
+        worker = std::thread(HandShakeThread, &hsp);
+    } catch (const std::system_error& failure) {
+        ZUN_TRACE("ZUN_E: DoInitialHandShake(): Error spawning worker thread.");
+        return static_cast<Status>(failure.code().value());
+    }
+    ZUN_TRACE(
+        "ZUN: DoInitialHandShake(): Parent thread (id=%u) launched handshake thread (id=%u), preparing to run "
+        "visual wizard.",
+        ThreadNumber(std::this_thread::get_id()), ThreadNumber(worker.get_id()));
+    WorkerJoin join(session, worker);
+    MarkWaitWizardStart();
+
+    waitWindow.RunWaitWizard();
+
+    ZUN_TRACE("ZUN: DoInitialHandShake(): The wizard has returned. Closing network.");
+    // A transfer still under way is aborted; the worker then ends promptly.
+    join.Join();
+
+    if (hsp.status == ZUN_E_ENGINE_UPDATED) waitWindow.UnregisterHostWindowClasses();
+    ZUN_TRACE("ZUN: Epilog DoInitialHandShake(): 0x%08X", hsp.status);
+    return hsp.status;
+}
+
+}  // namespace zun

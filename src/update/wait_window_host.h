@@ -1,0 +1,32 @@
+// The wait window as the handshake sees it: run on the calling thread while
+// the worker talks to the store server, reached from the worker only through
+// synchronous sends, timers and a close request.
+#pragma once
+
+#include "platform/ui.h"
+
+namespace zun {
+
+class WaitWindowHost {
+public:
+    using WindowHandle = platform::ui::WindowHandle;
+
+    // Forgets a close request left from an earlier handshake; called before
+    // the worker starts.
+    virtual void ResetWaitClose() = 0;
+    // Runs the wait window modally on the calling thread until it closes.
+    virtual void RunWaitWizard() = 0;
+    // The wait window, or null when none exists (not yet, or no more).
+    virtual WindowHandle GetRunningWizardHWND() = 0;
+    // Closes the wait window; when none exists yet, the one that opens next
+    // closes at once, so a worker that ends early never leaves it hanging.
+    virtual void CloseRunningWizard() = 0;
+    // Lets a newly installed engine register the browser host's window
+    // classes afresh.
+    virtual void UnregisterHostWindowClasses() = 0;
+
+protected:
+    ~WaitWindowHost() = default;
+};
+
+}  // namespace zun

@@ -1,0 +1,209 @@
+// The certificate viewer in a real browser: opened from a parent dialog as
+// the wizard's status bar opens it, read and closed from outside as a person
+// would, through a DevTools port of the viewer's own browser.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+
+#include "cert/certificatemanager.h"
+#include "platform/ui.h"
+#include "trace_capture.h"
+#include "ui/test_dialog.h"
+
+namespace zun {
+namespace {
+
+using Json = nlohmann::json;
+using platform::ui::WindowHandle;
+using namespace std::chrono_literals;
+
+constexpr int kDevToolsPort = 9350;
+
+std::string CertificateFile(const std::string& name) {
+    std::ifstream file(std::string(ZUN_TEST_CERTIFICATES) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(file) << name;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// What the openssl CLI read from a certificate: "subject=...", "serial=...".
+std::string CliField(const std::string& facts, const std::string& key) {
+    const size_t start = facts.find(key + "=");
+    if (start == std::string::npos) return "<missing " + key + ">";
+    const size_t end = facts.find('\n', start);
+    return facts.substr(start + key.size() + 1, end - start - key.size() - 1);
+}
+
+// The viewer's browser also listens on a DevTools port while `this` lives.
+class DevToolsPortFlag {
+public:
+    DevToolsPortFlag() : _saved(std::getenv("ZUN_BROWSER_FLAGS") ? std::getenv("ZUN_BROWSER_FLAGS") : "") {
+        const std::string flags = _saved + " --remote-debugging-port=" + std::to_string(kDevToolsPort);
+        setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
+    }
+    ~DevToolsPortFlag() { setenv("ZUN_BROWSER_FLAGS", _saved.c_str(), 1); }
+
+private:
+    std::string _saved;
+};
+
+// The page titled "Certificate" as read_page.py reports it.
+Json ReadViewerPage(bool close = false) {
+    const std::string command = std::string("/usr/bin/python3 ") + ZUN_READ_PAGE + " " +
+                                std::to_string(kDevToolsPort) + " Certificate" + (close ? " --close" : "");
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
+        pclose(pipe);
+    }
+    return Json::parse(output, nullptr, false);
+}
+
+// DisplayCertificate on a thread of its own, called from the loop of a parent
+// dialog as a click on the wizard's status bar calls it.
+class ViewerCall {
+public:
+    explicit ViewerCall(std::string certificateText) : _text(std::move(certificateText)) {
+        _parent.onInit = [this](WindowHandle self) {
+            Record([&] { _parentWindow = self; });
+            platform::ui::PostWindowTask(self, [this, self] {
+                CertificateManager manager;
+                Status status = manager.HookupCertificate(_text.c_str());
+                if (status == 0) status = manager.DisplayCertificate(self);
+                Record([&] {
+                    _status = status;
+                    _returned = true;
+                });
+                platform::ui::EndDialog(self, 0);
+            });
+        };
+        _thread = std::thread([this] { _parent.Run(); });
+    }
+    ~ViewerCall() {
+        if (WaitForReturn(60s)) _thread.join();
+        else _thread.detach();  // a viewer that never returned fails its test; nothing waits for it
+    }
+
+    // The newest dialog of the parent's thread: the viewer once it is open.
+    WindowHandle TopWindow() {
+        WaitFor([this] { return _parentWindow != nullptr; }, 30s);
+        WindowHandle top = nullptr;
+        bool done = false;
+        platform::ui::PostWindowTask(_parentWindow, [&] {
+            const WindowHandle active = platform::ui::GetActiveWindow();
+            Record([&] {
+                top = active;
+                done = true;
+            });
+        });
+        WaitFor([&] { return done; }, 30s);
+        std::lock_guard<std::mutex> lock(_lock);
+        return top == _parentWindow ? nullptr : top;
+    }
+
+    bool WaitForReturn(std::chrono::milliseconds limit) {
+        return WaitFor([this] { return _returned; }, limit);
+    }
+    Status Result() {
+        std::lock_guard<std::mutex> lock(_lock);
+        return _status;
+    }
+
+private:
+    bool WaitFor(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(_lock);
+        return _changed.wait_for(lock, limit, ready);
+    }
+    void Record(const std::function<void()>& change) {
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            change();
+        }
+        _changed.notify_all();
+    }
+
+    std::string _text;
+    testing::TestDialog _parent;
+    std::thread _thread;
+    std::mutex _lock;
+    std::condition_variable _changed;
+    WindowHandle _parentWindow = nullptr;
+    Status _status = 1;
+    bool _returned = false;
+};
+
+// Shows the certificate, checks the page against what the openssl CLI reads
+// from it, and closes the viewer with WM_CLOSE as the close box does.
+void ShowReadAndClose(const std::string& name) {
+    SCOPED_TRACE(name);
+    DevToolsPortFlag port;
+    ViewerCall call(CertificateFile(name + ".b64"));
+    const Json page = ReadViewerPage();
+    ASSERT_TRUE(page.is_object()) << page.dump();
+    EXPECT_EQ(page.value("title", ""), "Certificate");
+    const std::string facts = CertificateFile(name + ".txt");
+    const Json rows = page.value("rows", Json::object());
+    EXPECT_EQ(rows.value("Subject", ""), CliField(facts, "subject"));
+    EXPECT_EQ(rows.value("Issuer", ""), CliField(facts, "issuer"));
+    std::string serial = rows.value("Serial number", "");
+    serial.erase(std::remove(serial.begin(), serial.end(), ':'), serial.end());
+    EXPECT_EQ(serial, CliField(facts, "serial"));
+    std::string notBefore = CliField(facts, "notBefore");
+    std::string notAfter = CliField(facts, "notAfter");
+    EXPECT_EQ(rows.value("Valid from", ""), notBefore.substr(0, notBefore.size() - 1) + " UTC");
+    EXPECT_EQ(rows.value("Valid to", ""), notAfter.substr(0, notAfter.size() - 1) + " UTC");
+    EXPECT_EQ(rows.value("SHA-256 fingerprint", ""), CliField(facts, "sha256 Fingerprint"));
+    EXPECT_EQ(page.value("scripts", -1), 0);
+    EXPECT_EQ(page.value("images", -1), 0);
+    EXPECT_FALSE(page.value("injected", true));
+
+    const WindowHandle viewer = call.TopWindow();
+    ASSERT_NE(viewer, nullptr);
+    char caption[64] = {};
+    EXPECT_EQ(platform::ui::GetCaption(viewer, caption, sizeof caption), 0u);
+    EXPECT_STREQ(caption, "Certificate");
+    EXPECT_FALSE(call.WaitForReturn(0ms));  // modal: the call waits for the person
+    ASSERT_EQ(platform::ui::SendWindowMessage(viewer, platform::ui::kMsgClose, 0, 0, nullptr), 0u);
+    ASSERT_TRUE(call.WaitForReturn(20s));
+    EXPECT_EQ(call.Result(), 0u);
+    EXPECT_FALSE(platform::ui::IsWindow(viewer));
+}
+
+TEST(CertificateViewer, ShowsTheFieldsUntilThePersonClosesIt) { ShowReadAndClose("capitals"); }
+
+TEST(CertificateViewer, MarkupInTheCertificateIsShownAsText) {
+    ShowReadAndClose("markup");
+    // The subject's "<script>" is text on the page: the CLI's reading of it
+    // holds the markup itself, and nothing of it ran.
+    EXPECT_THAT(CliField(CertificateFile("markup.txt"), "subject"),
+                ::testing::HasSubstr("CN = <script>zunInjected=1</script>"));
+}
+
+TEST(CertificateViewer, MissingBrowserFailsPromptly) {
+    testing::TraceCapture trace;
+    setenv("ZUN_BROWSER_PATH", "/nonexistent", 1);
+    CertificateManager manager;
+    ASSERT_EQ(manager.HookupCertificate(CertificateFile("capitals.b64").c_str()), 0u);
+    const auto start = std::chrono::steady_clock::now();
+    const Status status = manager.DisplayCertificate(nullptr);
+    unsetenv("ZUN_BROWSER_PATH");
+    EXPECT_NE(status, 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_THAT(trace.Messages(),
+                ::testing::Contains("ZUN_E: CertificateManager::DisplayCertificate(): Dialog Display: Error " +
+                                    std::to_string(status)));
+}
+
+}  // namespace
+}  // namespace zun

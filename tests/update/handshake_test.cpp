@@ -1,0 +1,220 @@
+// The initial handshake against the local store server, with a scripted wait
+// window on the test's thread.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <zunserver/zunserver.h>
+
+#include "base/bounded_text.h"
+#include "base/engine_heap.h"
+#include "net/store_host.h"
+#include "scripted_wait_window.h"
+#include "store_server.h"
+#include "update/engineautoupdate.h"
+
+namespace zun {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+using testing::ScriptedWaitWindow;
+using Clock = std::chrono::steady_clock;
+
+// A purchase record as the entry function hands it to the handshake.
+struct PurchaseRecord {
+    explicit PurchaseRecord(const char* vantorID) {
+        record.size = sizeof record;
+        record.callType = ZUN_CALL_PURCHASE;
+        record.vantorID = vantorID;
+        record.tc = "TC-1";
+        record.publisherID = publisherID;
+        record.interactive = 1;
+        record.wizardWidth = record.wizardHeight = record.invoiceWidth = record.invoiceHeight = -7;
+    }
+    ~PurchaseRecord() { heap::Release(certificate); }
+
+    GatewayRecord record{};
+    char publisherID[50] = {};
+    char* certificate = nullptr;
+};
+
+// Points the engine at another store host for one test.
+class StoreHostOverride {
+public:
+    explicit StoreHostOverride(const char* host) {
+        CopyText(_saved, StoreHost());
+        Set(host);
+    }
+    ~StoreHostOverride() { Set(_saved); }
+    static void Set(const char* host) { CopyText(StoreHost(), kStoreHostSize, host); }
+
+private:
+    char _saved[kStoreHostSize];
+};
+
+std::string FileBytes(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string Served(const std::string& path) {
+    InetBlock session;
+    testing::Reply reply;
+    if (session.OpenNetwork(testing::StoreServer().c_str(), 0, 0) != 0) return "";
+    if (session.PageGET(testing::StoreUrl(path).c_str(), &reply.data, &reply.length) != 0) return "";
+    return reply.Text();
+}
+
+long long Milliseconds(Clock::duration duration) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+}
+
+TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAgain) {
+    PurchaseRecord first("update");
+    ScriptedWaitWindow waitWindow;
+    EXPECT_EQ(DoInitialHandShake(&first.record, &first.certificate, waitWindow), ZUN_E_ENGINE_UPDATED);
+    EXPECT_EQ(first.record.engineUpdated, 1u);
+    EXPECT_EQ(waitWindow.unregistered.load(), 1);
+    // The layout is not asked for: its fields keep what they held.
+    EXPECT_EQ(first.record.wizardWidth, -7);
+    EXPECT_EQ(first.record.invoiceHeight, -7);
+    EXPECT_EQ(first.certificate, nullptr);
+
+    const std::string path = TextInBuffer(first.record.updateFilePath).data();
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string directory = tmp != nullptr && tmp[0] == '/' ? tmp : "/tmp";
+#ifdef _WIN32
+    EXPECT_THAT(path, HasSubstr("\\XWS"));
+#else
+    EXPECT_THAT(path, StartsWith(directory + "/XWS"));
+#endif
+    EXPECT_THAT(path, ::testing::EndsWith(".tmp"));
+    const std::string served = Served("/files/ZunServer-next.bin?size=65536");
+    ASSERT_EQ(served.size(), 65536u);
+    EXPECT_EQ(FileBytes(path.c_str()), served);
+    std::remove(path.c_str());
+
+    // The update texts, then progress that ends at the whole file.
+    const auto notices = waitWindow.Notices();
+    auto update = std::find_if(notices.begin(), notices.end(),
+                               [](const testing::SeenNotice& notice) { return notice.kind == ENGINEAUTOUPDATE; });
+    ASSERT_NE(update, notices.end());
+    EXPECT_EQ(update->topText, "Updating Orvella Software...");
+    EXPECT_THAT(update->bottomText, StartsWith("Please wait while we update Orvella Software."));
+    EXPECT_EQ(notices.back().kind, DOWNLOADPROGRESS);
+    EXPECT_EQ(notices.back().done, 65536u);
+    EXPECT_EQ(notices.back().total, 65536u);
+    EXPECT_EQ(notices.back().phase, kProgressUpdate);
+
+    // The client installed it and calls again with engineUpdated still 1.
+    const std::string before = testing::RequestLog();
+    PurchaseRecord second("update");
+    second.record.engineUpdated = 1;
+    ScriptedWaitWindow again;
+    EXPECT_EQ(DoInitialHandShake(&second.record, &second.certificate, again), 0u);
+    const std::string requests = testing::RequestLog().substr(before.size());
+    EXPECT_THAT(requests, Not(HasSubstr("CHECKFORIEENGINEUPDATE")));
+    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=update&tc=TC-1"));
+    EXPECT_EQ(second.record.wizardHeight, 600);
+    EXPECT_EQ(second.record.wizardWidth, 800);
+    EXPECT_EQ(second.record.invoiceWidth, 640);
+    EXPECT_EQ(second.record.invoiceHeight, 480);
+    EXPECT_STREQ(second.publisherID, "orvella-publisher");
+    EXPECT_EQ(again.unregistered.load(), 0);
+}
+
+TEST(HandShake, WithoutAnUpdateItReadsTheLayoutAndKeepsTheWindowAMomentWhenQuick) {
+    PurchaseRecord purchase("noupdate");
+    ScriptedWaitWindow waitWindow;
+    const std::string before = testing::RequestLog();
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0u);
+    const std::string requests = testing::RequestLog().substr(before.size());
+    EXPECT_THAT(requests, HasSubstr("call=CHECKFORIEENGINEUPDATE&cmd=CHECKFORIEENGINEUPDATE&vnidc=noupdate&pubidc=&"));
+    EXPECT_EQ(purchase.record.wizardWidth, 800);
+    EXPECT_EQ(purchase.record.updateFilePath[0], '\0');
+    EXPECT_FALSE(waitWindow.Saw(ENGINEAUTOUPDATE));
+    EXPECT_FALSE(waitWindow.Saw(CONNECTIONERROR));
+    // Each network call ends well within the timer's period.
+    EXPECT_EQ(waitWindow.ticks.load(), 0);
+    EXPECT_GE(Milliseconds(waitWindow.closed - waitWindow.opened), 950);
+}
+
+TEST(HandShake, ARefusedConnectionIsOfferedAndCancelEndsWithTheFailingStepsStatus) {
+    StoreHostOverride closed(testing::kClosedStoreHost);
+    PurchaseRecord purchase("noupdate");
+    ScriptedWaitWindow waitWindow;
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
+    const auto notices = waitWindow.Notices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].kind, CONNECTIONERROR);
+    EXPECT_EQ(notices[0].topText, "Could not connect to network...");
+    EXPECT_THAT(notices[0].bottomText, HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
+}
+
+TEST(HandShake, RetryRepeatsTheFailedStep) {
+    StoreHostOverride closed(testing::kClosedStoreHost);
+    PurchaseRecord purchase("noupdate");
+    ScriptedWaitWindow waitWindow;
+    waitWindow.answer = [](int question) { return question == 1 ? uint32_t{4} : uint32_t{2}; };
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
+    EXPECT_EQ(waitWindow.Notices().size(), 2u);
+}
+
+TEST(HandShake, AQuestionEndsUnansweredWhenTheWindowGoesOrThePageNeverLoads) {
+    StoreHostOverride closed(testing::kClosedStoreHost);
+    {
+        // The window is destroyed before the page took the question.
+        PurchaseRecord purchase("noupdate");
+        ScriptedWaitWindow waitWindow;
+        waitWindow.refuseNotices = -1;
+        waitWindow.closeAtRefusal = 3;
+        EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
+        EXPECT_EQ(waitWindow.refused.load(), 3);
+    }
+    {
+        // The window closes with the question open.
+        PurchaseRecord purchase("noupdate");
+        ScriptedWaitWindow waitWindow;
+        waitWindow.answer = [](int) { return uint32_t{0}; };
+        std::thread closer([&waitWindow] {
+            while (!waitWindow.Saw(CONNECTIONERROR)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            waitWindow.CloseRunningWizard();
+        });
+        EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
+        closer.join();
+    }
+}
+
+TEST(HandShake, APageThatNeverLoadsGivesTheQuestionUpWithinTheBound) {
+    StoreHostOverride closed(testing::kClosedStoreHost);
+    PurchaseRecord purchase("noupdate");
+    ScriptedWaitWindow waitWindow;
+    waitWindow.refuseNotices = -1;
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
+    const long long took = Milliseconds(Clock::now() - start);
+    EXPECT_GE(took, Milliseconds(kConnectionErrorOfferLimit));
+    EXPECT_LT(took, Milliseconds(kConnectionErrorOfferLimit) + 10000);
+}
+
+TEST(HandShake, AWorkerThatEndsBeforeTheWindowOpensStillLetsTheCallReturn) {
+    StoreHostOverride closed(testing::kClosedStoreHost);
+    PurchaseRecord purchase("noupdate");
+    purchase.record.interactive = 0;
+    ScriptedWaitWindow waitWindow;
+    waitWindow.openDelay = std::chrono::milliseconds(400);
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
+    EXPECT_TRUE(waitWindow.Notices().empty());
+}
+
+}  // namespace
+}  // namespace zun

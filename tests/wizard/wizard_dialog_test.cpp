@@ -1,0 +1,233 @@
+// The wizard dialog's frame on both platforms: the status bar's panes, icons
+// and tooltips, the About box behind the zone icon, sizing and hiding, and the
+// keyboard filter. The dialog runs without a page of its own.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/browser.h"
+#include "wizard/wizard_keyboard_hook.h"
+#include "wizard/wizard_run.h"
+
+namespace zun {
+namespace {
+
+namespace ui = platform::ui;
+using testing::WizardRun;
+
+std::unique_ptr<WizardRun> StartBareDialog(GatewayRecord* record) {
+    return std::make_unique<WizardRun>([record](CWizardDialog& dialog) {
+        dialog.m_nWizardMode = 0;  // no page: the frame alone
+        dialog.m_pGatewayRecord = record;
+    });
+}
+
+std::string PaneTip(CWizardDialog& dialog, int pane) {
+    char tip[128] = {};
+    ui::GetStatusBarTipText(dialog.StatusBar(), pane, tip, sizeof tip);
+    return tip;
+}
+
+intptr_t At(int32_t x, int32_t y) { return static_cast<intptr_t>((y << 16) | (x & 0xFFFF)); }
+
+TEST(WizardFrame, StatusBarPanesLockAndZone) {
+    GatewayRecord record{};
+    record.wizardWidth = 640;
+    record.wizardHeight = 480;
+    auto run = StartBareDialog(&record);
+    ASSERT_TRUE(run->WaitForWindow());
+    run->Do([](CWizardDialog& dialog) {
+        ASSERT_NE(dialog.StatusBar(), nullptr);
+        ui::Rect client;
+        ui::GetClientRect(dialog.Window(), &client);
+        const int32_t offsets[] = {182, 156, 130, 104};
+        for (int pane = 0; pane < 4; ++pane) {
+            ui::Rect rect;
+            ASSERT_EQ(ui::GetStatusBarPartRect(dialog.StatusBar(), pane, &rect), 0u);
+            EXPECT_EQ(rect.right, client.right - offsets[pane]) << pane;
+        }
+        EXPECT_EQ(ui::GetStatusBarIcon(dialog.StatusBar(), CWizardDialog::kZonePane), ui::kZoneIcon);
+        char text[32] = {};
+        ui::GetStatusBarText(dialog.StatusBar(), CWizardDialog::kZonePane, text, sizeof text);
+        EXPECT_STREQ(text, "Internet");
+        EXPECT_EQ(ui::GetStatusBarIcon(dialog.StatusBar(), CWizardDialog::kLockPane), 0);
+
+        const std::pair<int32_t, const char*> secure[] = {
+            {3, "SSL Secured (40 bit)"}, {4, "SSL Secured (56 bit)"}, {6, "SSL Secured (128 bit)"}};
+        for (const auto& [value, tip] : secure) {
+            dialog.OnSetSecureLockIcon(value);
+            EXPECT_EQ(ui::GetStatusBarIcon(dialog.StatusBar(), CWizardDialog::kLockPane), ui::kLockIcon) << value;
+            EXPECT_EQ(PaneTip(dialog, CWizardDialog::kLockPane), tip);
+        }
+        for (int32_t value : {0, 1, 2, 5, 7, -1}) {
+            dialog.OnSetSecureLockIcon(6);
+            dialog.OnSetSecureLockIcon(value);
+            EXPECT_EQ(ui::GetStatusBarIcon(dialog.StatusBar(), CWizardDialog::kLockPane), 0) << value;
+            // The tooltip stays, unseen without its icon.
+            EXPECT_EQ(PaneTip(dialog, CWizardDialog::kLockPane), "SSL Secured (128 bit)");
+        }
+        // Without a certificate a double-click on the lock does nothing.
+        dialog.OnSetSecureLockIcon(6);
+        ui::Rect lock;
+        ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kLockPane, &lock);
+        EXPECT_EQ(ui::SendWindowMessage(dialog.StatusBar(), ui::kMsgLButtonDoubleClick, ui::kMouseLeftButton,
+                                        At(lock.left + 8, lock.top + 4), nullptr),
+                  0u);
+    });
+}
+
+TEST(WizardFrame, ControlClickOnTheZoneIconOpensTheAboutBox) {
+    GatewayRecord record{};
+    record.wizardWidth = 640;
+    record.wizardHeight = 480;
+    char publisher[] = "PUB-1";
+    record.affiliateID = "AFF-1";
+    auto run = StartBareDialog(&record);
+    ASSERT_TRUE(run->WaitForWindow());
+    // Clicks the zone pane at left + dx with `keys`; the caption of the
+    // About box that opened, or "" when none did.
+    const auto clickAt = [&](int32_t dx, uintptr_t keys) {
+        std::string caption = "<none>";
+        run->Do([&](CWizardDialog& dialog) {
+            ui::Rect zone;
+            ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kZonePane, &zone);
+            // Runs inside the About box's loop, when there is one.
+            ui::PostWindowTask(dialog.Window(), [&] {
+                if (ui::WindowHandle box = TheWizardController().GetRunningEasterEggHWND()) {
+                    char text[64] = {};
+                    ui::GetCaption(box, text, sizeof text);
+                    caption = text;
+                    ui::SendWindowMessage(box, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdOk), 0, nullptr);
+                }
+            });
+            ui::SendWindowMessage(dialog.StatusBar(), ui::kMsgLButtonDown, keys, At(zone.left + dx, zone.top + 4),
+                                  nullptr);
+        });
+        run->Do([](CWizardDialog&) {});  // the posted task has run
+        return caption;
+    };
+    const uintptr_t control = ui::kMouseLeftButton | ui::kMouseControl;
+    EXPECT_EQ(clickAt(19, control), "About Orvella Engine");
+    EXPECT_EQ(clickAt(20, control), "<none>");
+    EXPECT_EQ(clickAt(0, control), "<none>");
+    EXPECT_EQ(clickAt(5, ui::kMouseLeftButton), "<none>");
+    EXPECT_EQ(clickAt(5, ui::kMouseLeftButton | ui::kMouseShift), "<none>");
+    // Control and shift: the affiliation page, when the publisher is known.
+    EXPECT_EQ(clickAt(5, control | ui::kMouseShift), "<none>");
+    run->Do([&](CWizardDialog&) { record.publisherID = publisher; });
+    EXPECT_EQ(clickAt(5, control | ui::kMouseShift), "About Orvella Affiliation");
+}
+
+TEST(WizardFrame, ResizeCutsToTheWorkAreaAndHidingRestores) {
+    GatewayRecord record{};
+    record.wizardWidth = 640;
+    record.wizardHeight = 480;
+    auto run = StartBareDialog(&record);
+    ASSERT_TRUE(run->WaitForWindow());
+    run->Do([](CWizardDialog& dialog) {
+        ui::Rect area;
+        ASSERT_EQ(ui::GetWorkArea(&area), 0u);
+        ui::Rect window;
+        ui::GetWindowRect(dialog.Window(), &window);
+        EXPECT_EQ(window.Width(), 640);
+        EXPECT_EQ(window.Height(), 480);
+        // Centred on the screen at start.
+        EXPECT_LE(std::abs((window.left - area.left) - (area.right - window.right)), 1);
+
+        const ui::WindowHandle host = ui::GetDialogItem(dialog.Window(), ui::kBrowserControlId);
+        ui::Rect before;
+        ui::GetClientRect(host, &before);
+        dialog.ResizeWizard(area.Width() + 300, 600, true, true, false);
+        ui::GetWindowRect(dialog.Window(), &window);
+        EXPECT_EQ(window.Width(), area.Width());
+        EXPECT_EQ(window.Height(), 600);
+        ui::Rect after;
+        ui::GetClientRect(host, &after);
+        EXPECT_EQ(after.Width() - before.Width(), area.Width() - 640);
+        EXPECT_EQ(after.Height() - before.Height(), 600 - 480);
+        EXPECT_EQ(dialog.DocHostFlags(), 0x4000Du);
+        // The panes follow the new width.
+        ui::Rect client;
+        ui::GetClientRect(dialog.Window(), &client);
+        ui::Rect zone;
+        ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kZonePane, &zone);
+        EXPECT_EQ(zone.left, client.right - 104);
+
+        // Host flags only gain bits; a size <= 0 changes nothing at all.
+        dialog.ResizeWizard(500, 400, false, false, true);
+        EXPECT_EQ(dialog.DocHostFlags(), 0x4000Du);
+        ui::GetWindowRect(dialog.Window(), &window);
+        dialog.ResizeWizard(0, 300, true, true, true);
+        dialog.ResizeWizard(300, -1, true, true, true);
+        ui::Rect unchanged;
+        ui::GetWindowRect(dialog.Window(), &unchanged);
+        EXPECT_EQ(unchanged.left, window.left);
+        EXPECT_EQ(unchanged.Width(), 500);
+        EXPECT_EQ(unchanged.Height(), 400);
+
+        EXPECT_EQ(dialog.HideWizard(false), 0);  // not hidden
+        EXPECT_EQ(dialog.HideWizard(true), 1);
+        ui::Rect hidden;
+        ui::GetWindowRect(dialog.Window(), &hidden);
+        EXPECT_EQ(hidden.left, -1000);
+        EXPECT_EQ(hidden.top, -1000);
+        EXPECT_EQ(hidden.Width(), 0);
+        EXPECT_TRUE(ui::IsToolWindow(dialog.Window()));
+        EXPECT_EQ(dialog.HideWizard(false), 1);
+        ui::Rect shown;
+        ui::GetWindowRect(dialog.Window(), &shown);
+        EXPECT_EQ(shown.Width(), 500);
+        EXPECT_EQ(shown.Height(), 400);
+        EXPECT_FALSE(ui::IsToolWindow(dialog.Window()));
+        EXPECT_TRUE(ui::IsWindowVisible(dialog.Window()));
+    });
+}
+
+class RecordingBrowser final : public platform::browser::Browser {
+public:
+    Status Navigate(const char*, platform::PostDataArgument*, const char*) override { return 0; }
+    Status GetDocument(platform::dom::DocumentRef*) override { return ZUN_E_NOT_FOUND; }
+    Status SetHostFlags(uint32_t) override { return 0; }
+    void TranslateKey(uint32_t message, uint32_t key) override { translated.push_back({message, key}); }
+    std::vector<std::pair<uint32_t, uint32_t>> translated;
+};
+
+TEST(WizardKeyboard, KeysGoThroughTheBrowserAndNavigationKeysAreSwallowed) {
+    namespace keyboard = wizard_keyboard;
+    RecordingBrowser browser;
+    keyboard::RemoveKeyboardHook();
+    EXPECT_FALSE(keyboard::FilterKeyMessage(ui::kMsgKeyDown, 0x09));  // no flags: no filtering
+
+    keyboard::AddFilterFlags(keyboard::kTranslateThroughBrowser | keyboard::kFilteringOn);
+    keyboard::SetInPlaceObject(&browser);
+    for (uint32_t key : {0x09u, 0x08u, 0x25u, 0x26u, 0x27u, 0x28u}) {
+        EXPECT_TRUE(keyboard::FilterKeyMessage(ui::kMsgKeyDown, key)) << key;
+        EXPECT_TRUE(keyboard::FilterKeyMessage(ui::kMsgKeyUp, key)) << key;
+    }
+    for (uint32_t key : {0x0Du, 0x1Bu, 0x24u, 0x29u, 0x41u}) EXPECT_FALSE(keyboard::FilterKeyMessage(ui::kMsgKeyDown, key)) << key;
+    EXPECT_EQ(browser.translated.size(), 17u);
+    EXPECT_EQ(browser.translated.front(), std::make_pair(ui::kMsgKeyDown, 0x09u));
+    // Other messages pass untouched.
+    EXPECT_FALSE(keyboard::FilterKeyMessage(0x0102, 0x09));
+    EXPECT_EQ(browser.translated.size(), 17u);
+
+    // Another dialog's browser going does not take this one's place away.
+    RecordingBrowser other;
+    keyboard::ForgetInPlaceObject(&other);
+    EXPECT_EQ(keyboard::InPlaceObject(), &browser);
+    keyboard::ForgetInPlaceObject(&browser);
+    EXPECT_EQ(keyboard::InPlaceObject(), nullptr);
+    EXPECT_TRUE(keyboard::FilterKeyMessage(ui::kMsgKeyDown, 0x09));
+
+    ASSERT_EQ(keyboard::InstallKeyboardHook(), 0u);
+    EXPECT_TRUE(keyboard::IsKeyboardHookInstalled());
+    keyboard::RemoveKeyboardHook();
+    EXPECT_FALSE(keyboard::IsKeyboardHookInstalled());
+    EXPECT_EQ(keyboard::FilterFlags(), 0u);
+    EXPECT_FALSE(keyboard::FilterKeyMessage(ui::kMsgKeyDown, 0x09));
+}
+
+}  // namespace
+}  // namespace zun

@@ -1,0 +1,123 @@
+"""Replies of "/store/IEEngineHandler.aspx", the page the engine queries.
+
+The caller's vantorID travels in every query ("s" or "vnidc"); its words,
+split at "-", choose the reply, so one test record can ask for, say, an
+engine update and a layout without publisher ("update-nopublisher").
+
+    call=silentcheckforupdate  s is one whole word of SILENT_CHECK_ANSWERS,
+                               "garbage" (a page that is no CartState) or
+                               "auth" (a 401); anything else: no update
+    call=CHECKFORIEENGINEUPDATE  DOWNLOADURL empty, unless vnidc has the word
+        update          DOWNLOADURL names the engine file (--engine-file, or a
+                        made-up 64 KiB build) at /files/NAME on this server
+        nodownloadurl   the reply has no DOWNLOADURL
+        dropdownload    the file's connection breaks off after half its bytes
+        stalldownload   the file stops for STALL_SECONDS after half its bytes
+        nolength        the file comes without Content-Length
+        stallupdate     the reply begins only after STALL_SECONDS
+    call=layoutSize     HEIGHT 600, WIDTH 800, I_WIDTH 640, I_HEIGHT 480,
+                        PUBLISHERID "orvella-publisher" and CERTIFICATEBLOB,
+                        the secure store's certificate (base64 DER), unless s
+                        has the word
+        emptypublisher  PUBLISHERID is empty
+        nopublisher     no PUBLISHERID
+        nocertificate   no CERTIFICATEBLOB
+        textsizes       sizes that are not numbers ("600px", "wide", "", "0x1E0")
+        hugesizes       sizes beyond any screen and beyond 32 bits, some longer
+                        than the engine's 8-byte fields
+        stalllayout     the reply begins only after STALL_SECONDS
+"""
+import os
+import time
+
+from cartstate import cartstate_text
+
+STALL_SECONDS = 60
+MADE_UP_ENGINE = ("ZunServer-next.bin", 65536)
+
+# The silent update check answers by the seller id `s` it is sent.
+SILENT_CHECK_ANSWERS = {
+    "update": [("UPDATEAVAILABLE", "True")],
+    "noupdate": [("UPDATEAVAILABLE", "False")],
+    "lowercase": [("UPDATEAVAILABLE", "true")],
+    "truex": [("UPDATEAVAILABLE", "TrueX")],
+    "long": [("UPDATEAVAILABLE", "TrueTrueTrueTrue")],
+    "empty": [("UPDATEAVAILABLE", "")],
+    "nokey": [("PAGENAME", "CHECK"), ("UPDATE", "True")],
+}
+
+LAYOUT_SIZES = {
+    "default": ["600", "800", "640", "480"],
+    "textsizes": ["600px", "wide", "", "0x1E0"],
+    "hugesizes": ["99999999999999999999", "2147483648", "4294967295", "-2147483649"],
+}
+
+
+def words(value):
+    return set(value.split("-"))
+
+
+def engine_file_name(engine_file):
+    return os.path.basename(engine_file) if engine_file else MADE_UP_ENGINE[0]
+
+
+def engine_file_size(engine_file):
+    return os.path.getsize(engine_file) if engine_file else MADE_UP_ENGINE[1]
+
+
+def download_url(host, chosen, engine_file):
+    size = engine_file_size(engine_file)
+    url = "http://%s/files/%s?size=%d" % (host, engine_file_name(engine_file), size)
+    if "dropdownload" in chosen:
+        url += "&drop=%d" % (size // 2)
+    if "stalldownload" in chosen:
+        url += "&stall=%d" % STALL_SECONDS
+    if "nolength" in chosen:
+        url += "&length=none"
+    return url
+
+
+def update_entries(query, host, engine_file):
+    chosen = words(query.get("vnidc", ""))
+    if "nodownloadurl" in chosen:
+        return [("PAGENAME", "CHECKFORIEENGINEUPDATE")]
+    url = download_url(host, chosen, engine_file) if "update" in chosen else ""
+    return [("DOWNLOADURL", url)]
+
+
+def layout_entries(query, certificate):
+    chosen = words(query.get("s", ""))
+    sizes = next((LAYOUT_SIZES[word] for word in ("textsizes", "hugesizes") if word in chosen),
+                 LAYOUT_SIZES["default"])
+    entries = list(zip(("HEIGHT", "WIDTH", "I_WIDTH", "I_HEIGHT"), sizes))
+    if "emptypublisher" in chosen:
+        entries.append(("PUBLISHERID", ""))
+    elif "nopublisher" not in chosen:
+        entries.append(("PUBLISHERID", "orvella-publisher"))
+    if certificate is not None and "nocertificate" not in chosen:
+        entries.append(("CERTIFICATEBLOB", certificate.text))
+    return entries
+
+
+def answer(handler, query):
+    """Replies to one engine query through the request handler."""
+    call = query.get("call", "")
+    state = handler.server.state
+    if call == "silentcheckforupdate":
+        seller = query.get("s", "")
+        if seller == "garbage":
+            return handler.reply(200, b"<html>this is not a cart state</html>", content_type="text/html")
+        if seller == "auth":
+            return handler.auth({"code": "401"})
+        entries = SILENT_CHECK_ANSWERS.get(seller, [("UPDATEAVAILABLE", "False")])
+    elif call == "CHECKFORIEENGINEUPDATE":
+        if "stallupdate" in words(query.get("vnidc", "")):
+            time.sleep(STALL_SECONDS)
+        entries = update_entries(query, handler.headers.get("Host", ""), state.engine_file)
+    elif call == "layoutSize":
+        if "stalllayout" in words(query.get("s", "")):
+            time.sleep(STALL_SECONDS)
+        entries = layout_entries(query, state.certificate)
+    else:
+        return handler.reply(404, b"unknown call")
+    handler.reply(200, cartstate_text(entries).encode("ascii"))
