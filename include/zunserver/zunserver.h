@@ -114,6 +114,7 @@ typedef uint32_t ZunStatus;
 #define ZUN_E_NOT_PINGED           ((ZunStatus)0xE4020001u) /* request on a session whose ping failed */
 
 /* System status values the engine returns itself. */
+#define ZUN_E_UNEXPECTED           ((ZunStatus)0x8000FFFFu) /* an unexpected fault, stopped inside the engine */
 #define ZUN_E_POINTER              ((ZunStatus)0x80004003u) /* null interface pointer */
 #define ZUN_E_OUT_OF_MEMORY        ((ZunStatus)0x8007000Eu) /* out of memory */
 #define ZUN_E_BAD_TEXT_ARGUMENT    ((ZunStatus)0x80070057u) /* bounded text helper: invalid argument */
