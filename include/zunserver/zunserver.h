@@ -41,9 +41,20 @@
  * The engine never installs anything itself. A download that fails leaves
  * its partly written temporary file behind.
  *
+ * Threads. The engine serves one call at a time: EntryPoint holds one
+ * engine-wide lock for its whole run, so a call from a second thread waits
+ * until the running one returns. The lock is recursive: a call made on the
+ * same thread while one runs (from a window procedure during the purchase
+ * wizard's modal loop) runs at once, nested in the other. The engine module's
+ * information (its file path and version) is read afresh under the lock at
+ * the start of every call.
+ *
  * The store server. Requests go to the engine's store host,
  * "store.orvella.com". The environment variable ZUN_STORE_HOST, read when the
- * engine loads, replaces it and may carry a port ("127.0.0.1:8080").
+ * engine loads, replaces it and may carry a port ("127.0.0.1:8080",
+ * "[::1]:8080"). A value that names no host (too long, or with a path or
+ * blanks) makes every store request fail with ZUN_E_INVALID_ARG; it never
+ * falls back to the store's own host.
  *
  * Memory handed back. `cartStateOut` is a block of the process heap: free it
  * with HeapFree(GetProcessHeap(), 0, p) on Windows and with free(p) on Linux.
@@ -103,6 +114,7 @@ typedef uint32_t ZunStatus;
 #define ZUN_E_NOT_PINGED           ((ZunStatus)0xE4020001u) /* request on a session whose ping failed */
 
 /* System status values the engine returns itself. */
+#define ZUN_E_UNEXPECTED           ((ZunStatus)0x8000FFFFu) /* an unexpected fault, stopped inside the engine */
 #define ZUN_E_POINTER              ((ZunStatus)0x80004003u) /* null interface pointer */
 #define ZUN_E_OUT_OF_MEMORY        ((ZunStatus)0x8007000Eu) /* out of memory */
 #define ZUN_E_BAD_TEXT_ARGUMENT    ((ZunStatus)0x80070057u) /* bounded text helper: invalid argument */

@@ -1,8 +1,11 @@
 // The engine's one way in.
 #include <cinttypes>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
 
+#include "base/boundary.h"
 #include "base/engine_heap.h"
 #include "base/map_result.h"
 #include "base/trace.h"
@@ -15,6 +18,14 @@ namespace zun {
 namespace {
 
 constexpr size_t kPublisherIdSize = 50;
+
+// The engine serves one call at a time: its engine-wide state (the module
+// information, the store host, the saved purchase information, the wizard
+// controller) belongs to the call that holds this lock. It is recursive, so
+// that a call made on the same thread while another runs (from a window
+// procedure during a wizard's modal loop) goes ahead instead of waiting for
+// itself.
+std::recursive_mutex g_engineCallLock;
 
 struct HeapRelease {
     void operator()(char* block) const { heap::Release(block); }
@@ -53,6 +64,14 @@ Status ServeCall(GatewayRecord& record) {
 
 extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
     using namespace zun;
+    std::unique_lock<std::recursive_mutex> oneCallAtATime(g_engineCallLock, std::defer_lock);
+    try {
+        oneCallAtATime.lock();
+    } catch (const std::system_error& error) {
+        // Only a nesting deeper than the lock can count fails here.
+        ZUN_TRACE("ZUN_E: EntryPoint(): the engine's call lock: %s", error.what());
+        return ZUN_E_UNEXPECTED;
+    }
     GatewayRecord* _iFace = iFace;
     if (_iFace == nullptr || _iFace->size != sizeof(GatewayRecord)) return ZUN_E_INVALID_REQUEST;
 
@@ -76,13 +95,13 @@ extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
     // afresh.
     if (_iFace->engineUpdated != 0) TheWizardController().UnregisterHostWindowClasses();
 
+    // Nothing may unwind into the caller; the record gets its own pointer
+    // back either way.
     Status status;
     try {
         status = ServeCall(*_iFace);
-    } catch (const std::bad_alloc&) {
-        // Nothing may unwind into the caller; the standard library's
-        // allocation failures are the only exceptions the engine can meet.
-        status = ZUN_E_OUT_OF_MEMORY;
+    } catch (...) {
+        status = TraceCaughtException(__FILE__, __LINE__, __func__);
     }
     _iFace->publisherID = callerPublisherID;
     return MapResult(status);

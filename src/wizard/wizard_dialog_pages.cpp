@@ -44,14 +44,14 @@ bool GetsClickHandling(dom::Element& link) {
 
 void CWizardDialog::OnBeforeNavigate(const char* url) {
     wizard_boundary::Guard("CWizardDialog::OnBeforeNavigate()", 0, [&] {
-        ZUN_TRACE("ZUN: CWizardDialog::OnBeforeNavigate(): Navigating to page %s", url == nullptr ? "" : url);
+        ZUN_TRACE("ZUN: CWizardDialog::OnBeforeNavigate(): Navigating to page %s", TextOrEmpty(url));
         return 0;
     });
 }
 
 void CWizardDialog::OnDocumentComplete(const char* url) {
     wizard_boundary::Guard("CWizardDialog::OnDocumentComplete()", 0, [&] {
-        ZUN_TRACE("ZUN: Prolog CWizardDialog::OnDocumentComplete(%s)", url == nullptr ? "" : url);
+        ZUN_TRACE("ZUN: Prolog CWizardDialog::OnDocumentComplete(%s)", TextOrEmpty(url));
         if (m_WebBrowser == nullptr) return 0;
         dom::DocumentRef document;
         const Status status = m_WebBrowser->GetDocument(&document);

@@ -3,6 +3,7 @@
 // connection-error question whose answer the worker waits for.
 #include <atomic>
 
+#include "base/bounded_text.h"
 #include "base/trace.h"
 #include "wizard/wait_dialog_notice.h"
 #include "wizard/wizard_dialog.h"
@@ -98,8 +99,8 @@ intptr_t CWizardDialog::OnWaitDialogNotice(uintptr_t kind, intptr_t lParam) {
 }
 
 void CWizardDialog::ShowWaitTexts(const char* topText, const char* bottomText) {
-    m_HTMLElementHandler.SetElementInnerText("top_text", topText == nullptr ? "" : topText);
-    m_HTMLElementHandler.SetElementInnerText("bottom_text", bottomText == nullptr ? "" : bottomText);
+    m_HTMLElementHandler.SetElementInnerText("top_text", TextOrEmpty(topText));
+    m_HTMLElementHandler.SetElementInnerText("bottom_text", TextOrEmpty(bottomText));
 }
 
 void CWizardDialog::RememberConnectionErrorQuestion(uintptr_t event, uintptr_t resultSlot) {

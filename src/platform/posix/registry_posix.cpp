@@ -50,7 +50,7 @@ constexpr char kSchema[] =
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
+    return TextOrEmpty(value);
 }
 
 // ZUN_USER_HIVE, else $XDG_CONFIG_HOME/zunserver/user.db, else
