@@ -160,7 +160,7 @@ TEST(CartState, AHeaderClaimingMoreBytesThanTheTextHoldsIsNotValid) {
     // Zero bytes added behind the entries change no XOR checksum, so only
     // the decoded length can tell that they were never sent.
     for (uint32_t extra : {2u, 4u, 8u}) {
-        Bytes blob(kWorkedExampleBytes);
+        Bytes blob(kReferenceBlobBytes);
         blob[0] = static_cast<uint8_t>(blob.size() + extra);
         CartState state;
         EXPECT_EQ(state.SetCartState(EncodeBase64(blob).c_str()), ZUN_E_INVALID_CARTSTATE) << extra;
@@ -168,7 +168,7 @@ TEST(CartState, AHeaderClaimingMoreBytesThanTheTextHoldsIsNotValid) {
         EXPECT_EQ(state.SetCartState(EncodeBase64(blob).c_str()), 0u) << extra;
     }
     // Text beyond the total length is carried but not counted.
-    Bytes longer(kWorkedExampleBytes);
+    Bytes longer(kReferenceBlobBytes);
     longer.insert(longer.end(), {'t', 'a', 'i', 'l'});
     CartState state;
     EXPECT_EQ(state.SetCartState(EncodeBase64(longer).c_str()), 0u);

@@ -28,7 +28,7 @@ CertificateFields FieldsOf(const std::string& name) {
 }
 
 TEST(CertificateFields, AgreeWithTheOpensslCli) {
-    for (const char* name : {"capitals", "middle", "several", "none", "quoted", "markup"}) {
+    for (const char* name : {"capitals", "longer_host", "port_and_path", "several", "none", "quoted", "markup"}) {
         SCOPED_TRACE(name);
         const std::string facts = TestCertificateFile(std::string(name) + ".txt");
         const CertificateFields fields = FieldsOf(name);
