@@ -156,6 +156,25 @@ TEST(CartState, GetValueFromBufferStaysInsideBrokenBlobs) {
     EXPECT_EQ(CartState::GetValueFromBuffer(good.data(), 40, "AA", out, 0), ZUN_E_INVALID_ARG);
 }
 
+TEST(CartState, AHeaderClaimingMoreBytesThanTheTextHoldsIsNotValid) {
+    // Zero bytes added behind the entries change no XOR checksum, so only
+    // the decoded length can tell that they were never sent.
+    for (uint32_t extra : {2u, 4u, 8u}) {
+        Bytes blob(kWorkedExampleBytes);
+        blob[0] = static_cast<uint8_t>(blob.size() + extra);
+        CartState state;
+        EXPECT_EQ(state.SetCartState(EncodeBase64(blob).c_str()), ZUN_E_INVALID_CARTSTATE) << extra;
+        blob.resize(blob.size() + extra, 0);
+        EXPECT_EQ(state.SetCartState(EncodeBase64(blob).c_str()), 0u) << extra;
+    }
+    // Text beyond the total length is carried but not counted.
+    Bytes longer(kWorkedExampleBytes);
+    longer.insert(longer.end(), {'t', 'a', 'i', 'l'});
+    CartState state;
+    EXPECT_EQ(state.SetCartState(EncodeBase64(longer).c_str()), 0u);
+    EXPECT_EQ(ValueOf(state, "WIDTH"), "640");
+}
+
 // Each entry as "offset/size/key=value".
 std::vector<std::string> Walk(const uint8_t* blob, uint32_t totalLength) {
     std::vector<std::string> seen;

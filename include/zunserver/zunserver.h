@@ -13,13 +13,48 @@
  * its own build: always set `size = sizeof(GatewayRecord)` (which is
  * ZUN_GATEWAY_RECORD_SIZE).
  *
- * Call types served, with their answers:
- *   ZUN_CALL_CHECK_FOR_UPDATE  ZUN_S_UPDATE_AVAILABLE, ZUN_S_NO_UPDATE or a failure
- * Any other call type is answered with ZUN_E_INVALID_REQUEST.
+ * Call types served by this build:
+ *   ZUN_CALL_PURCHASE (0) and ZUN_CALL_PURCHASE_CFU (2): a purchase. The
+ *     engine first talks to the store server behind a wait window (the
+ *     handshake), then runs the purchase wizard, a modal window on the
+ *     calling thread, which must therefore be able to own windows. The call
+ *     returns when the shopper closes the wizard: 0, with the final
+ *     CartState in `cartStateOut` when the store handed one over (null
+ *     otherwise), or the failure of the handshake.
+ *   ZUN_CALL_CHECK_FOR_UPDATE (4): the silent update check, answered with
+ *     ZUN_S_UPDATE_AVAILABLE, ZUN_S_NO_UPDATE or a failure; no window.
+ * Every other call type is answered with ZUN_E_INVALID_REQUEST.
+ *
+ * Engine updates. A purchase call may find that the store offers a newer
+ * engine build. It then downloads it into a temporary file and returns
+ * ZUN_E_ENGINE_UPDATED at once, without a wizard, with the file's full path
+ * in `updateFilePath` and `engineUpdated` set to 1. The client library then:
+ *   1. checks that the file is an engine build (it exports EntryPoint and
+ *      carries a file version);
+ *   2. unloads the engine (FreeLibrary / dlclose);
+ *   3. puts the file in the engine file's place, atomically (for example by
+ *      copying it next to the engine file and renaming it over it), keeping
+ *      the old file until the next call has succeeded;
+ *   4. loads the engine again and repeats the purchase call with the same
+ *      record, `engineUpdated` still 1: the new engine then skips the update
+ *      query and goes on to the purchase.
+ * The engine never installs anything itself. A download that fails leaves
+ * its partly written temporary file behind.
+ *
+ * Threads. The engine serves one call at a time: EntryPoint holds one
+ * engine-wide lock for its whole run, so a call from a second thread waits
+ * until the running one returns. The lock is recursive: a call made on the
+ * same thread while one runs (from a window procedure during the purchase
+ * wizard's modal loop) runs at once, nested in the other. The engine module's
+ * information (its file path and version) is read afresh under the lock at
+ * the start of every call.
  *
  * The store server. Requests go to the engine's store host,
  * "store.orvella.com". The environment variable ZUN_STORE_HOST, read when the
- * engine loads, replaces it and may carry a port ("127.0.0.1:8080").
+ * engine loads, replaces it and may carry a port ("127.0.0.1:8080",
+ * "[::1]:8080"). A value that names no host (too long, or with a path or
+ * blanks) makes every store request fail with ZUN_E_INVALID_ARG; it never
+ * falls back to the store's own host.
  *
  * Memory handed back. `cartStateOut` is a block of the process heap: free it
  * with HeapFree(GetProcessHeap(), 0, p) on Windows and with free(p) on Linux.
@@ -79,6 +114,7 @@ typedef uint32_t ZunStatus;
 #define ZUN_E_NOT_PINGED           ((ZunStatus)0xE4020001u) /* request on a session whose ping failed */
 
 /* System status values the engine returns itself. */
+#define ZUN_E_UNEXPECTED           ((ZunStatus)0x8000FFFFu) /* an unexpected fault, stopped inside the engine */
 #define ZUN_E_POINTER              ((ZunStatus)0x80004003u) /* null interface pointer */
 #define ZUN_E_OUT_OF_MEMORY        ((ZunStatus)0x8007000Eu) /* out of memory */
 #define ZUN_E_BAD_TEXT_ARGUMENT    ((ZunStatus)0x80070057u) /* bounded text helper: invalid argument */

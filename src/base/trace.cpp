@@ -11,6 +11,10 @@ std::atomic<Listener*> g_listener{nullptr};
 
 }  // namespace
 
+bool Enabled() {
+    return g_listener.load(std::memory_order_acquire) != nullptr || platform::TraceSinkEnabled();
+}
+
 void Write(const char* file, int line, const char* format, ...) {
     Listener* const listener = g_listener.load(std::memory_order_acquire);
     if (listener == nullptr && !platform::TraceSinkEnabled()) return;

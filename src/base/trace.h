@@ -15,6 +15,10 @@ inline constexpr size_t kMaxLineSize = 1024;
 
 void Write(const char* file, int line, const char* format, ...) ZUN_PRINTF_FORMAT(3, 4);
 
+// Whether a line written now would reach anyone: lets a caller skip work
+// that only feeds the trace.
+bool Enabled();
+
 // Receives every trace line besides the platform's sink (tests read the
 // engine's trace through one). Lines may come from any engine thread.
 class Listener {

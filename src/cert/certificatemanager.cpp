@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
@@ -16,6 +17,15 @@ namespace {
 
 // The subject name is rendered into at most 1024 characters.
 constexpr size_t kSubjectTextSize = 1025;
+
+// Whether a lower-case subject value names a host of the vendor's domain: its
+// host part, the text up to the first ":" or "/", ends with the suffix. A
+// port or a path may follow the host; a longer host
+// ("store.orvella.com.example") belongs to another domain.
+bool NamesVendorHost(std::string_view value) {
+    const std::string_view host = value.substr(0, value.find_first_of(":/"));
+    return host.ends_with(kVendorDomainSuffix);
+}
 
 }  // namespace
 
@@ -111,7 +121,7 @@ Status CertificateManager::GetHostNameFromCertificate(char* buffer, size_t size)
         const size_t end = std::min(text.find_first_of(", ", start), text.size());
         std::string token(text.substr(start, end - start));
         for (char& c : token) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (token.find(kVendorDomainSuffix) != std::string::npos) {
+        if (NamesVendorHost(token)) {
             CopyText(buffer, size, "https://");
             AppendText(buffer, size, token.c_str());
             ZUN_TRACE("ZUN: Epilog CertificateManager::GetHostNameFromCertificate()");

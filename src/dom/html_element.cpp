@@ -46,6 +46,8 @@ Status HtmlElement::GetElement(const char* elementId, ElementRef* element) {
 }
 
 void HtmlElement::TraceElementDump() {
+    // One document call per element: only worth it when someone reads it.
+    if (!trace::Enabled()) return;
     int32_t length = 0;
     _collection->GetLength(&length);
     ZUN_TRACE("BEGINNING DEBUG DUMP OF ALL ELEMENTS....");

@@ -1,23 +1,59 @@
 // The engine's one way in.
 #include <cinttypes>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
 
+#include "base/boundary.h"
+#include "base/engine_heap.h"
 #include "base/map_result.h"
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
+#include "update/engineautoupdate.h"
 #include "update/silentcheckforupdate.h"
+#include "wizard/wizard_controller.h"
 
 namespace zun {
 namespace {
 
 constexpr size_t kPublisherIdSize = 50;
 
+// The engine serves one call at a time: its engine-wide state (the module
+// information, the store host, the saved purchase information, the wizard
+// controller) belongs to the call that holds this lock. It is recursive, so
+// that a call made on the same thread while another runs (from a window
+// procedure during a wizard's modal loop) goes ahead instead of waiting for
+// itself.
+std::recursive_mutex g_engineCallLock;
+
+struct HeapRelease {
+    void operator()(char* block) const { heap::Release(block); }
+};
+
+// The handshake, then the purchase wizard. An engine update that the
+// handshake downloaded ends the call at once with ZUN_E_ENGINE_UPDATED.
+Status Purchase(GatewayRecord& record) {
+    record.interactive = 1;
+    char* certificate = nullptr;
+    Status status = DoInitialHandShake(&record, &certificate, TheWizardWaitWindow());
+    // The store's certificate text lives for this call only.
+    const std::unique_ptr<char, HeapRelease> certificateBlob(certificate);
+    if (status == 0) {
+        status = TheWizardController().RunPurchaseWizard(&record, record.callType == ZUN_CALL_PURCHASE,
+                                                         certificateBlob.get());
+    }
+    return status;
+}
+
 Status ServeCall(GatewayRecord& record) {
     switch (record.callType) {
+        case ZUN_CALL_PURCHASE:
+        case ZUN_CALL_PURCHASE_CFU:
+            return Purchase(record);
         case ZUN_CALL_CHECK_FOR_UPDATE:
             return SilentCheckForUpdate(record.vantorID, record.skuRefNum, record.pc, record.trackingID);
         default:
-            // Purchases arrive with the wizard parts of the engine.
             ZUN_TRACE("ZUN_E: EntryPoint(): call type %u is not served", record.callType);
             return ZUN_E_INVALID_REQUEST;
     }
@@ -28,6 +64,14 @@ Status ServeCall(GatewayRecord& record) {
 
 extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
     using namespace zun;
+    std::unique_lock<std::recursive_mutex> oneCallAtATime(g_engineCallLock, std::defer_lock);
+    try {
+        oneCallAtATime.lock();
+    } catch (const std::system_error& error) {
+        // Only a nesting deeper than the lock can count fails here.
+        ZUN_TRACE("ZUN_E: EntryPoint(): the engine's call lock: %s", error.what());
+        return ZUN_E_UNEXPECTED;
+    }
     GatewayRecord* _iFace = iFace;
     if (_iFace == nullptr || _iFace->size != sizeof(GatewayRecord)) return ZUN_E_INVALID_REQUEST;
 
@@ -47,14 +91,17 @@ extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
               ", iFace->publisherID=0x%" PRIxPTR,
               reinterpret_cast<uintptr_t>(&_iFace), reinterpret_cast<uintptr_t>(&iFace),
               reinterpret_cast<uintptr_t>(publisherID));
+    // A newly installed engine registers the browser host's window classes
+    // afresh.
+    if (_iFace->engineUpdated != 0) TheWizardController().UnregisterHostWindowClasses();
 
+    // Nothing may unwind into the caller; the record gets its own pointer
+    // back either way.
     Status status;
     try {
         status = ServeCall(*_iFace);
-    } catch (const std::bad_alloc&) {
-        // Nothing may unwind into the caller; the standard library's
-        // allocation failures are the only exceptions the engine can meet.
-        status = ZUN_E_OUT_OF_MEMORY;
+    } catch (...) {
+        status = TraceCaughtException(__FILE__, __LINE__, __func__);
     }
     _iFace->publisherID = callerPublisherID;
     return MapResult(status);

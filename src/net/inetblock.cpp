@@ -1,9 +1,10 @@
 #include "net/inetblock.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <string_view>
+#include <string>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
@@ -38,6 +39,15 @@ constexpr uint32_t kSecurePort = 443;
 constexpr uint32_t kDeviceFailure = 31;
 constexpr uint32_t kStatusUnauthorized = 401;
 constexpr uint32_t kStatusProxyUnauthorized = 407;
+constexpr uint32_t kFirstSuccessStatus = 200;
+constexpr uint32_t kLastSuccessStatus = 299;
+
+std::atomic<uint32_t> g_memoryRequestTimeLimit{0};
+
+uint32_t MemoryRequestTimeLimit() {
+    const uint32_t limit = g_memoryRequestTimeLimit.load();
+    return limit != 0 ? limit : InetBlock::kMemoryRequestTimeLimit;
+}
 
 uint32_t TickCount() {
     return static_cast<uint32_t>(
@@ -60,31 +70,27 @@ uint32_t ParseContentLength(const char* text) {
     return static_cast<uint32_t>(value);
 }
 
+// After a reply without a length has filled the most a reply may hold: 0
+// when it ends there, InetBlock::kReplyTooLarge when more follows.
+Status ReadPastLimit(InetHandle request) {
+    uint8_t probe = 0;
+    uint32_t got = 0;
+    const uint32_t error = inet::ReadFile(request, &probe, 1, &got);
+    if (error != 0) {
+        ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): InternetReadFile(): Failure %u", error);
+        return ZUN_E_NETWORK;
+    }
+    if (got == 0) return 0;
+    ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): reply without Content-Length goes on past the %u bytes "
+              "a reply may hold",
+              InetBlock::kMaxMemoryReply);
+    return InetBlock::kReplyTooLarge;
+}
+
 uint32_t Percent(uint32_t total, uint32_t contentLength) {
     if (contentLength == 0) return 100;
     const double percent = total * 1.0 / contentLength * 100.0;
     return percent >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(percent);
-}
-
-// Splits "name:port"; a host without a port (or an IPv6 literal) keeps the
-// default port.
-Status SplitHost(const char* host, char* name, size_t nameSize, uint32_t* port) {
-    const std::string_view text(host);
-    const size_t colon = text.rfind(':');
-    if (colon != std::string_view::npos && colon > 0 && text.find(':') == colon && colon + 1 < text.size() &&
-        text.size() - colon - 1 <= 5) {
-        uint32_t value = 0;
-        bool digits = true;
-        for (const char c : text.substr(colon + 1)) {
-            if (c < '0' || c > '9') digits = false;
-            value = value * 10 + static_cast<uint32_t>(c - '0');
-        }
-        if (digits && value > 0 && value <= 0xFFFF) {
-            *port = value;
-            return CopyText(name, nameSize, text.substr(0, colon));
-        }
-    }
-    return CopyText(name, nameSize, text);
 }
 
 }  // namespace
@@ -164,15 +170,19 @@ Status InetBlock::OpenNetwork(const char* host, uint32_t secure, uint32_t intera
               interactive);
     Status status = ZUN_E_INVALID_ARG;
     bInteractive = interactive;
-    if (host != nullptr) {
+    HostAndPort address;
+    if (host == nullptr || !SplitHostAndPort(host, &address)) {
+        ZUN_TRACE("ZUN_E: InetBlock::OpenNetwork(): \"%s\" is no host name with an optional port",
+                  host != nullptr ? host : "(null)");
+    } else {
         bool retry = true;
-        while (retry) status = OpenNetworkOnce(host, secure, &retry);
+        while (retry) status = OpenNetworkOnce(host, address, secure, &retry);
     }
     ZUN_TRACE("ZUN: Epilog InetBlock::OpenNetwork(): 0x%08X", status);
     return status;
 }
 
-Status InetBlock::OpenNetworkOnce(const char* host, uint32_t secure, bool* retry) {
+Status InetBlock::OpenNetworkOnce(const char* host, const HostAndPort& address, uint32_t secure, bool* retry) {
     *retry = false;
     dwSessionID = TickCount();
     bBlessed.store(0);
@@ -224,13 +234,13 @@ Status InetBlock::OpenNetworkOnce(const char* host, uint32_t secure, bool* retry
         return MapResult(error);
     }
 
-    char hostName[256];
+    // A port given with the host replaces the scheme's own.
+    const std::string hostName(address.host);
     uint32_t port = secure == 1 ? kSecurePort : kDefaultPort;
-    if (SplitHost(host, hostName, sizeof hostName, &port) != 0) {
-        ZUN_TRACE("ZUN_E: InetBlock::OpenNetwork(): host name too long");
-    }
+    if (address.port != 0) port = address.port;
     InetHandle connection = nullptr;
-    error = inet::Connect(open, hostName, static_cast<uint16_t>(port), "", "", inet::kServiceHttp, &connection);
+    error = inet::Connect(open, hostName.c_str(), static_cast<uint16_t>(port), "", "", inet::kServiceHttp,
+                          &connection);
     hConnect.store(connection);
     if (error != 0) {
         ZUN_TRACE("ZUN_E: InetBlock::OpenNetwork(): InternetConnect(): Failure %u", error);
@@ -326,6 +336,13 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, std::FIL
             return MapResult(error);
         }
         hRequest.store(request);
+        if (kind != kGetToFile) {
+            error = inet::SetRequestTimeout(request, MemoryRequestTimeLimit());
+            if (error != 0) {
+                ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): InternetSetOption(timeout): Failure %u", error);
+                return MapResult(error);
+            }
+        }
         if (bClosed.load() != 0) {
             // Closed while the request was being opened: its handle may have
             // missed the close.
@@ -365,6 +382,13 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, std::FIL
             if (handled == inet::kErrorForceRetry) continue;
             return ZUN_E_NETWORK;
         }
+        if (kind == kGetToFile && (statusCode < kFirstSuccessStatus || statusCode > kLastSuccessStatus)) {
+            // An error page is not the file asked for. Memory replies keep
+            // their body: their readers reject what is not theirs.
+            ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): download refused: HTTP status %u", statusCode);
+            ClearRequestSpecificConnectionCache();
+            return ZUN_E_NETWORK;
+        }
         return ReadBody(kind, file, buffer, length);
     }
 }
@@ -376,10 +400,11 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
     const bool found = inet::QueryContentLength(hRequest.load(), lengthText, sizeof lengthText) == 0;
     if (found) contentLength = ParseContentLength(lengthText);
     if (toMemory && contentLength > kMaxMemoryReply) {
-        ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): Content-Length %.*s is more than a reply may hold",
-                  static_cast<int>(sizeof lengthText), lengthText);
+        ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): Content-Length %.*s is more than the %u bytes a reply "
+                  "may hold",
+                  static_cast<int>(sizeof lengthText), lengthText, kMaxMemoryReply);
         ClearRequestSpecificConnectionCache();
-        return ZUN_E_OUT_OF_MEMORY;
+        return kReplyTooLarge;
     }
 
     // A memory reply keeps one zero byte after its data, not counted in its
@@ -420,21 +445,23 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
             callbacks.pfnProgress(contentLength, total, Percent(total, contentLength), 0);
         }
         if (toMemory && filled == size && !found) {
-            if (size > kMaxMemoryReply / 5) {
-                ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): reply without Content-Length is too long");
-                status = ZUN_E_OUT_OF_MEMORY;
+            if (size == kMaxMemoryReply) {
+                // Full to the limit: the reply may end right here, or it is
+                // longer than any reply may be.
+                status = ReadPastLimit(request);
                 break;
             }
-            auto* grown = static_cast<uint8_t*>(heap::Resize(data.Get(), size_t{size} + 1, size_t{size} * 5 + 1));
+            const uint32_t grownSize = size <= kMaxMemoryReply / 5 ? size * 5 : kMaxMemoryReply;
+            auto* grown = static_cast<uint8_t*>(heap::Resize(data.Get(), size_t{size} + 1, size_t{grownSize} + 1));
             if (grown == nullptr) {
-                ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): HeapReAlloc(): Failure %u", size * 5);
+                ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): HeapReAlloc(): Failure %u", grownSize);
                 status = ZUN_E_OUT_OF_MEMORY;
                 break;
             }
             // The resize has released the old block.
             data.Release();
             data.Reset(grown);
-            size *= 5;
+            size = grownSize;
             ZUN_TRACE("ZUN: InetBlock::InternetOpenURLSafely(): buffer grown to %u bytes", size);
         }
         if (!toMemory) {
@@ -461,6 +488,8 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
     ConnectionTimer(0);
     return status;
 }
+
+void InetBlock::SetMemoryRequestTimeLimit(uint32_t milliseconds) { g_memoryRequestTimeLimit.store(milliseconds); }
 
 Status InetBlock::RequestWithRetry(const char* url, uint32_t kind, const void* body, uint32_t bodyLength,
                                    uint8_t** buffer, uint32_t* length) {

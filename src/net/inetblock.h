@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "base/status.h"
+#include "net/host_port.h"
 #include "platform/inet.h"
 
 namespace zun {
@@ -44,10 +45,20 @@ class InetBlock {
 public:
     enum RequestKind : uint32_t { kGetToMemory = 1, kPostToMemory = 2, kGetToFile = 3 };
 
-    // Replies into memory larger than this fail with ZUN_E_OUT_OF_MEMORY
-    // rather than allocate whatever a server claims; store replies are a few
-    // kilobytes. Downloads into a file are not limited.
+    // Replies into memory may hold at most this many bytes, whether the
+    // server names their length or not; a longer one fails with
+    // kReplyTooLarge rather than take whatever memory a server asks for.
+    // Store replies are a few kilobytes. Downloads into a file are not
+    // limited.
     static constexpr uint32_t kMaxMemoryReply = 64u * 1024 * 1024;
+    // ERROR_FILE_TOO_LARGE in the caller's 0x8007xxxx form.
+    static constexpr Status kReplyTooLarge = 0x800700DF;
+    // A request into memory (the ping, the store queries) must end within
+    // this time; a server that drips its reply would otherwise hold the call
+    // for as long as it keeps sending. A download into a file has no such
+    // limit: it shows its progress and can be cancelled, and fails only when
+    // the server stalls.
+    static constexpr uint32_t kMemoryRequestTimeLimit = 60000;
     // The length assumed for a reply without Content-Length, and the largest
     // piece of a download held in memory.
     static constexpr uint32_t kDefaultContentLength = 2048;
@@ -60,7 +71,8 @@ public:
     InetBlock(const InetBlock&) = delete;
     InetBlock& operator=(const InetBlock&) = delete;
 
-    // `host` may carry a port ("name:8080"), which replaces 80 or 443.
+    // `host` may carry a port ("name:8080", "[::1]:8080"), which replaces 80
+    // or 443; a text that is no host fails with ZUN_E_INVALID_ARG.
     Status OpenNetwork(const char* host, uint32_t secure, uint32_t interactive);
     Status CloseNetwork();
     Status ClearEntireConnectionCache();
@@ -77,6 +89,10 @@ public:
 
     static Status SimpleGET(const char* url, uint8_t** buffer, uint32_t* length, uint32_t interactive);
 
+    // Replaces kMemoryRequestTimeLimit for the requests that start after it
+    // (tests use a short one); 0 restores the default.
+    static void SetMemoryRequestTimeLimit(uint32_t milliseconds);
+
     bool Blessed() const { return bBlessed.load() != 0; }
     bool Closed() const { return bClosed.load() != 0; }
 
@@ -85,7 +101,7 @@ private:
                                    InetCallbacks::ConnectionErrorFunction callback);
     // Reports a failure when the session may, and tells whether to retry.
     bool ReportAndAskRetry(uint32_t error, const char* reason);
-    Status OpenNetworkOnce(const char* host, uint32_t secure, bool* retry);
+    Status OpenNetworkOnce(const char* host, const HostAndPort& address, uint32_t secure, bool* retry);
     Status RequestWithRetry(const char* url, uint32_t kind, const void* body, uint32_t bodyLength,
                             uint8_t** buffer, uint32_t* length);
     Status ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uint32_t* length);

@@ -66,9 +66,16 @@ uint32_t Connect(Handle session, const char* host, uint16_t port, const char* us
                  uint32_t service, Handle* connection);
 uint32_t OpenRequest(Handle connection, const char* verb, const char* path, const char* const* acceptTypes,
                      uint32_t flags, Handle* request);
+// A limit on the whole of a request, from its send to the end of its body:
+// once it has passed, the send or the read under way fails with
+// kErrorTimeout. Set before SendRequest; 0 (the default) sets none, and the
+// request then fails only when the server stalls.
+uint32_t SetRequestTimeout(Handle request, uint32_t milliseconds);
 uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength);
 uint32_t QueryStatusCode(Handle request, uint32_t* statusCode);
-// The Content-Length header's text; kErrorHeaderNotFound when the reply has none.
+// The body's length as the reply frames it, as decimal text;
+// kErrorHeaderNotFound when the reply gives none (a chunked reply, whatever
+// Content-Length it also carries).
 uint32_t QueryContentLength(Handle request, char* text, uint32_t textSize);
 // Reads up to `size` bytes of the body; 0 bytes read with success is the end.
 uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got);

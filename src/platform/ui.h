@@ -90,8 +90,9 @@ Status DestroyWindow(WindowHandle window);
 // the send waits, fails with ZUN_E_NOT_FOUND instead of blocking.
 Status SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                          intptr_t* result);
-// Runs `task` on the window's thread, in its message loop, after the calls
-// already queued. False when the window does not exist.
+// Runs `task` on the dialog's thread, in its message loop, after the calls
+// already queued. False when the dialog does not exist. A task still queued
+// when the dialog is destroyed is destroyed with it, never run.
 bool PostWindowTask(WindowHandle window, std::function<void()> task);
 // A WM_TIMER with `id` every `periodMs` on the window's thread. Replaces a
 // timer of the same id. Callable from any thread.

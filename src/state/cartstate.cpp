@@ -96,8 +96,19 @@ Status CartState::SetCartState(const char* text) {
     std::memset(_blob, 0, _capacity);
     // The decoder's result is not consulted: a text that breaks off leaves the
     // bytes decoded so far and zeros behind them, and validation decides.
-    DecodeBase64(text, _blob, length, nullptr);
+    size_t decoded = 0;
+    DecodeBase64(text, _blob, length, &decoded);
     LoadHeaderFromBlob();
+
+    // The zeros behind a text that ends early leave an XOR checksum as it
+    // is, so a header that claims more bytes than the text holds would pass
+    // it; a genuine blob always brings its whole length.
+    if (decoded < _header.totalLength) {
+        ZUN_TRACE("ZUN_E: CartState::SetCartState(): total length %u, but the text holds %zu bytes.",
+                  _header.totalLength, decoded);
+        ZUN_TRACE("ZUN: Epilog CartState::SetCartState()");
+        return ZUN_E_INVALID_CARTSTATE;
+    }
 
     if (!IsValid()) {
         ZUN_TRACE("ZUN_E: CartState::SetCartState(): CartState is not valid, or possibly no CartState found.");

@@ -12,6 +12,10 @@ namespace zun {
 
 Status SilentCheckForUpdate(const char* vantorID, const char* skuRefNum, const char* pc, const char* trackingID) {
     ZUN_TRACE("ZUN: Prolog SilentCheckForUpdate()");
+    if (const Status host = CheckStoreHost(); host != 0) {
+        ZUN_TRACE("ZUN: Epilog SilentCheckForUpdate(): 0x%08X", host);
+        return host;
+    }
     char url[kRequestUrlSize];
     const Status built = BuildSilentCheckUrl(url, sizeof url, StoreHost(), vantorID, skuRefNum, pc, trackingID);
     if (built != 0) ZUN_TRACE("ZUN_E: SilentCheckForUpdate(): StringCbPrintf(): Error: %u", built);

@@ -29,4 +29,7 @@ protected:
     ~WaitWindowHost() = default;
 };
 
+// The wizard controller's wait wizard: the engine's own wait window.
+WaitWindowHost& TheWizardWaitWindow();
+
 }  // namespace zun

@@ -48,6 +48,20 @@ public:
             Record([&] { _notices.push_back(notice); });
             return 0;
         };
+        // The window's close box ends the dialog with -1, as the wizard's
+        // does; commands are only recorded, so that Esc leaves the shared
+        // browser running.
+        _dialog.handlers[platform::ui::kMsgClose] = [this](platform::ui::WindowHandle self, uintptr_t,
+                                                           intptr_t) -> intptr_t {
+            Add("Close", "", 0);
+            platform::ui::EndDialog(self, -1);
+            return 0;
+        };
+        _dialog.handlers[platform::ui::kMsgCommand] = [this](platform::ui::WindowHandle, uintptr_t command,
+                                                             intptr_t) -> intptr_t {
+            Add("Command", "", static_cast<int32_t>(command));
+            return 0;
+        };
         _dialog.onInit = [this](platform::ui::WindowHandle self) {
             std::unique_ptr<platform::browser::Browser> browser;
             const Status status =

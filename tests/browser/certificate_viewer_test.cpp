@@ -1,16 +1,16 @@
 // The certificate viewer in a real browser: opened from a parent dialog as
-// the wizard's status bar opens it, read and closed from outside as a person
-// would, through a DevTools port of the viewer's own browser.
+// the wizard's status bar opens it, read from outside through a DevTools port
+// of the viewer's own browser as automation attaches, and closed with the
+// close box's WM_CLOSE.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -18,6 +18,7 @@
 
 #include "cert/certificatemanager.h"
 #include "platform/ui.h"
+#include "shopper/test_certificates.h"
 #include "trace_capture.h"
 #include "ui/test_dialog.h"
 
@@ -25,24 +26,13 @@ namespace zun {
 namespace {
 
 using Json = nlohmann::json;
+using testing::CliField;
+using testing::PageTime;
+using testing::TestCertificateFile;
 using platform::ui::WindowHandle;
 using namespace std::chrono_literals;
 
 constexpr int kDevToolsPort = 9350;
-
-std::string CertificateFile(const std::string& name) {
-    std::ifstream file(std::string(ZUN_TEST_CERTIFICATES) + "/" + name, std::ios::binary);
-    EXPECT_TRUE(file) << name;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// What the openssl CLI read from a certificate: "subject=...", "serial=...".
-std::string CliField(const std::string& facts, const std::string& key) {
-    const size_t start = facts.find(key + "=");
-    if (start == std::string::npos) return "<missing " + key + ">";
-    const size_t end = facts.find('\n', start);
-    return facts.substr(start + key.size() + 1, end - start - key.size() - 1);
-}
 
 // The viewer's browser also listens on a DevTools port while `this` lives.
 class DevToolsPortFlag {
@@ -58,9 +48,9 @@ private:
 };
 
 // The page titled "Certificate" as read_page.py reports it.
-Json ReadViewerPage(bool close = false) {
-    const std::string command = std::string("/usr/bin/python3 ") + ZUN_READ_PAGE + " " +
-                                std::to_string(kDevToolsPort) + " Certificate" + (close ? " --close" : "");
+Json ReadViewerPage() {
+    const std::string command =
+        std::string("/usr/bin/python3 ") + ZUN_READ_PAGE + " " + std::to_string(kDevToolsPort) + " Certificate";
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char chunk[4096];
@@ -91,25 +81,30 @@ public:
         _thread = std::thread([this] { _parent.Run(); });
     }
     ~ViewerCall() {
-        if (WaitForReturn(60s)) _thread.join();
-        else _thread.detach();  // a viewer that never returned fails its test; nothing waits for it
+        // A viewer that a failed test left open is closed as the person would.
+        for (int attempt = 0; attempt < 60 && !WaitForReturn(1s); ++attempt) {
+            if (const WindowHandle viewer = TopWindow()) {
+                platform::ui::SendWindowMessage(viewer, platform::ui::kMsgClose, 0, 0, nullptr);
+            }
+        }
+        _thread.join();
     }
 
     // The newest dialog of the parent's thread: the viewer once it is open.
     WindowHandle TopWindow() {
-        WaitFor([this] { return _parentWindow != nullptr; }, 30s);
-        WindowHandle top = nullptr;
-        bool done = false;
-        platform::ui::PostWindowTask(_parentWindow, [&] {
+        if (!WaitFor([this] { return _parentWindow != nullptr; }, 30s)) return nullptr;
+        auto top = std::make_shared<WindowHandle>(nullptr);
+        auto done = std::make_shared<bool>(false);
+        const bool posted = platform::ui::PostWindowTask(_parentWindow, [this, top, done] {
             const WindowHandle active = platform::ui::GetActiveWindow();
             Record([&] {
-                top = active;
-                done = true;
+                *top = active;
+                *done = true;
             });
         });
-        WaitFor([&] { return done; }, 30s);
+        if (!posted || !WaitFor([&] { return *done; }, 30s)) return nullptr;
         std::lock_guard<std::mutex> lock(_lock);
-        return top == _parentWindow ? nullptr : top;
+        return *top == _parentWindow ? nullptr : *top;
     }
 
     bool WaitForReturn(std::chrono::milliseconds limit) {
@@ -148,21 +143,17 @@ private:
 void ShowReadAndClose(const std::string& name) {
     SCOPED_TRACE(name);
     DevToolsPortFlag port;
-    ViewerCall call(CertificateFile(name + ".b64"));
+    ViewerCall call(TestCertificateFile(name + ".b64"));
     const Json page = ReadViewerPage();
     ASSERT_TRUE(page.is_object()) << page.dump();
     EXPECT_EQ(page.value("title", ""), "Certificate");
-    const std::string facts = CertificateFile(name + ".txt");
+    const std::string facts = TestCertificateFile(name + ".txt");
     const Json rows = page.value("rows", Json::object());
     EXPECT_EQ(rows.value("Subject", ""), CliField(facts, "subject"));
     EXPECT_EQ(rows.value("Issuer", ""), CliField(facts, "issuer"));
-    std::string serial = rows.value("Serial number", "");
-    serial.erase(std::remove(serial.begin(), serial.end(), ':'), serial.end());
-    EXPECT_EQ(serial, CliField(facts, "serial"));
-    std::string notBefore = CliField(facts, "notBefore");
-    std::string notAfter = CliField(facts, "notAfter");
-    EXPECT_EQ(rows.value("Valid from", ""), notBefore.substr(0, notBefore.size() - 1) + " UTC");
-    EXPECT_EQ(rows.value("Valid to", ""), notAfter.substr(0, notAfter.size() - 1) + " UTC");
+    EXPECT_EQ(testing::WithoutColons(rows.value("Serial number", "")), CliField(facts, "serial"));
+    EXPECT_EQ(rows.value("Valid from", ""), PageTime(CliField(facts, "notBefore")));
+    EXPECT_EQ(rows.value("Valid to", ""), PageTime(CliField(facts, "notAfter")));
     EXPECT_EQ(rows.value("SHA-256 fingerprint", ""), CliField(facts, "sha256 Fingerprint"));
     EXPECT_EQ(page.value("scripts", -1), 0);
     EXPECT_EQ(page.value("images", -1), 0);
@@ -186,7 +177,7 @@ TEST(CertificateViewer, MarkupInTheCertificateIsShownAsText) {
     ShowReadAndClose("markup");
     // The subject's "<script>" is text on the page: the CLI's reading of it
     // holds the markup itself, and nothing of it ran.
-    EXPECT_THAT(CliField(CertificateFile("markup.txt"), "subject"),
+    EXPECT_THAT(CliField(TestCertificateFile("markup.txt"), "subject"),
                 ::testing::HasSubstr("CN = <script>zunInjected=1</script>"));
 }
 
@@ -194,7 +185,7 @@ TEST(CertificateViewer, MissingBrowserFailsPromptly) {
     testing::TraceCapture trace;
     setenv("ZUN_BROWSER_PATH", "/nonexistent", 1);
     CertificateManager manager;
-    ASSERT_EQ(manager.HookupCertificate(CertificateFile("capitals.b64").c_str()), 0u);
+    ASSERT_EQ(manager.HookupCertificate(TestCertificateFile("capitals.b64").c_str()), 0u);
     const auto start = std::chrono::steady_clock::now();
     const Status status = manager.DisplayCertificate(nullptr);
     unsetenv("ZUN_BROWSER_PATH");

@@ -1,12 +1,11 @@
 #!/usr/bin/python3
 """Reads a page of a browser that listens on a DevTools port, as an outside
 program attaches to an embedded browser: waits up to 30 s for a page with the
-given title, prints what it shows as one line of JSON (title, the rows of its
-tables as header -> cell text, script and image counts, whether a global
-`zunInjected` exists), and with --close closes it as a person closes a
-window.
+given title and prints what it shows as one line of JSON: title, the rows of
+its tables as header -> cell text, script and image counts, whether a global
+`zunInjected` exists.
 
-    read_page.py PORT TITLE [--close]
+    read_page.py PORT TITLE
 """
 import json
 import sys
@@ -63,8 +62,6 @@ def main():
         print(json.dumps({"error": f"no page titled {title}"}))
         return 1
     print(evaluate(page), flush=True)
-    if "--close" in sys.argv[3:]:
-        urllib.request.urlopen(f"http://127.0.0.1:{port}/json/close/{page['id']}", timeout=5).close()
     return 0
 
 

@@ -1,8 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <zunserver/zunserver.h>
 
@@ -10,11 +13,15 @@
 #include "net/store_host.h"
 #include "platform/module_loader.h"
 #include "store_server.h"
+#include "trace_capture.h"
 
 namespace zun {
 namespace {
 
+using ::testing::Contains;
+using ::testing::Each;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::RequestLog;
 
 GatewayRecord CheckRecord(const char* vantorID, const char* trackingID) {
@@ -74,6 +81,82 @@ TEST(SilentCheck, AnUnreachableServerGivesTheMappedConnectionError) {
     const Status status = EntryPoint(&record);
     CopyText(StoreHost(), kStoreHostSize, saved);
     EXPECT_EQ(status, 0x80072EFDu);
+}
+
+TEST(SilentCheck, AStoreHostThatNamesNoServerFailsWithoutARequest) {
+    char saved[kStoreHostSize];
+    CopyText(saved, StoreHost());
+    std::vector<Status> statuses;
+    testing::TraceCapture trace;
+    for (const char* unusable : {"", "staging host", "127.0.0.1:80/other"}) {
+        CopyText(StoreHost(), kStoreHostSize, unusable);
+        GatewayRecord record = CheckRecord("update", "unusable-host");
+        statuses.push_back(EntryPoint(&record));
+    }
+    CopyText(StoreHost(), kStoreHostSize, saved);
+    EXPECT_THAT(statuses, Each(ZUN_E_INVALID_ARG));
+    EXPECT_THAT(trace.Messages(), Contains(HasSubstr("ZUN_E: CheckStoreHost(): the store host")));
+    EXPECT_THAT(RequestLog(), Not(HasSubstr("unusable-host")));
+}
+
+// Whether the update checks that the trace shows ran one after the other.
+bool ChecksRanOneAtATime(const std::vector<std::string>& messages, size_t expected) {
+    size_t running = 0;
+    size_t finished = 0;
+    for (const std::string& message : messages) {
+        if (message == "ZUN: Prolog SilentCheckForUpdate()" && running++ != 0) return false;
+        if (message.starts_with("ZUN: Epilog SilentCheckForUpdate()")) {
+            --running;
+            ++finished;
+        }
+    }
+    return running == 0 && finished == expected;
+}
+
+TEST(SilentCheck, CallsFromSeveralThreadsAreServedOneAtATime) {
+    constexpr int kThreads = 4;
+    testing::TraceCapture trace;
+    std::atomic<int> ready{0};
+    std::vector<Status> statuses(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            GatewayRecord record = CheckRecord("update", "threads");
+            // All four start together.
+            ready.fetch_add(1);
+            while (ready.load() < kThreads) std::this_thread::yield();
+            statuses[i] = EntryPoint(&record);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_THAT(statuses, Each(ZUN_S_UPDATE_AVAILABLE));
+    EXPECT_TRUE(ChecksRanOneAtATime(trace.Messages(), kThreads));
+}
+
+// Makes one more update check from inside the first one, on its thread, as a
+// window procedure may while the wizard runs.
+class NestedCall final : public trace::Listener {
+public:
+    void OnTraceLine(const char* line) override {
+        if (_called || std::strstr(line, "ZUN: Prolog SilentCheckForUpdate()") == nullptr) return;
+        _called = true;
+        GatewayRecord record = CheckRecord("noupdate", "nested");
+        status = EntryPoint(&record);
+    }
+    Status status = 0;
+
+private:
+    bool _called = false;
+};
+
+TEST(SilentCheck, ACallOnTheSameThreadDuringACallRunsNested) {
+    NestedCall nested;
+    trace::Listener* const previous = trace::SetListener(&nested);
+    GatewayRecord record = CheckRecord("update", "outer");
+    const Status outer = EntryPoint(&record);
+    trace::SetListener(previous);
+    EXPECT_EQ(outer, ZUN_S_UPDATE_AVAILABLE);
+    EXPECT_EQ(nested.status, ZUN_S_NO_UPDATE);
 }
 
 TEST(SilentCheck, TheLoadedEngineModuleAnswersToo) {

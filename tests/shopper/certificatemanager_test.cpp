@@ -5,10 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "shopper/test_certificates.h"
 #include "trace_capture.h"
 
 namespace zun {
@@ -16,11 +15,7 @@ namespace {
 
 constexpr Status kAsn1EndOfData = 0x80093102;
 
-std::string CertificateText(const char* name) {
-    std::ifstream file(std::string(ZUN_TEST_CERTIFICATES) + "/" + name + ".b64", std::ios::binary);
-    EXPECT_TRUE(file) << name;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+std::string CertificateText(const char* name) { return testing::TestCertificateFile(std::string(name) + ".b64"); }
 
 std::string HostName(const char* certificate, size_t size = 256) {
     CertificateManager manager;
@@ -36,7 +31,10 @@ std::string HostName(const char* certificate, size_t size = 256) {
 
 TEST(CertificateManager, HostNameFromTheSubject) {
     EXPECT_EQ(HostName("capitals"), "https://store.orvella.com");
-    EXPECT_EQ(HostName("middle"), "https://secure.orvella.com.eu");
+    // Only the host part counts: a host that goes on past the vendor's
+    // domain is another domain's, a port or a path after it is not.
+    EXPECT_EQ(HostName("longer_host"), "<none>");
+    EXPECT_EQ(HostName("port_and_path"), "https://secure.orvella.com:8443/checkout");
     EXPECT_EQ(HostName("several"), "https://first.orvella.com");
     EXPECT_EQ(HostName("none"), "<none>");
     EXPECT_EQ(HostName("capitals", 16), "https://store.o");

@@ -18,7 +18,8 @@ make() {
 }
 
 make capitals '/C=NO/O=Orvella Test/CN=Store.ORVELLA.Com'
-make middle '/C=NO/O=Shop at secure.orvella.com.eu today'
+make longer_host '/C=NO/O=Shop at secure.orvella.com.eu today/CN=secure.orvella.com.evil.example'
+make port_and_path '/C=NO/O=secure.orvella.com.evil.example:443/CN=Secure.Orvella.com:8443\/checkout'
 make several '/CN=first.orvella.com/O=second.orvella.com/OU=third.orvella.com'
 make none '/C=DE/L=Berlin/O=Example GmbH/CN=store.example.com/emailAddress=someone@example.com'
 make quoted '/C=NO/O=Comma, Inc/OU= padded /CN=a.orvella.com+OU=second value'

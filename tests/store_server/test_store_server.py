@@ -243,6 +243,12 @@ class EngineQueryTest(unittest.TestCase):
             reply.read()
         connection.close()
 
+    def test_a_stalled_download_brings_the_same_bytes(self):
+        whole = server.request("GET", "/files/next.bin?size=100001")[2]
+        self.assertEqual(len(whole), 100001)
+        self.assertEqual(server.request("GET", "/files/next.bin?size=100001&stall=0.2")[2], whole)
+        self.assertEqual(server.request("GET", "/files/next.bin?size=100001&length=none")[2], whole)
+
     def test_layout_and_its_faults(self):
         layout = engine_reply(self.LAYOUT % "5001")
         self.assertEqual([layout[key] for key in ("HEIGHT", "WIDTH", "I_WIDTH", "I_HEIGHT")],

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -94,6 +96,48 @@ TEST(Dialog, SendsWaitingWhileTheDialogEndsAreReleased) {
     // the end, but none blocks, and none reports success unhandled.
     EXPECT_GE(taken.load(), 1);
     EXPECT_EQ(taken.load() + failed.load(), 3);
+}
+
+// A task posted to a dialog that goes away before it runs is freed with the
+// dialog's queue: never run, never leaked.
+TEST(Dialog, TaskPostedToAClosingDialogIsFreedNotRun) {
+    TestDialog dialog;
+    auto sentinel = std::make_shared<int>(0);
+    bool posted = false;
+    bool ran = false;
+    dialog.handlers[ui::kMsgDestroy] = [&](ui::WindowHandle self, uintptr_t, intptr_t) -> intptr_t {
+        posted = ui::PostWindowTask(self, [&ran, sentinel] { ran = true; });
+        return 0;
+    };
+    dialog.onInit = [&](ui::WindowHandle self) { ui::EndDialog(self, 1); };
+    EXPECT_EQ(dialog.Run(), 1);
+    EXPECT_TRUE(posted);
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(sentinel.use_count(), 1);
+}
+
+// Handlers and posted tasks that throw lose their own work only: the
+// dialog's loop goes on.
+TEST(Dialog, ThrowingHandlersAndTasksDoNotEndTheLoop) {
+    TestDialog dialog;
+    intptr_t sendResult = -1;
+    Status sendStatus = 1;
+    bool after = false;
+    dialog.handlers[kNotice] = [](ui::WindowHandle, uintptr_t, intptr_t) -> intptr_t {
+        throw std::runtime_error("handler");
+    };
+    dialog.onInit = [&](ui::WindowHandle self) {
+        ui::PostWindowTask(self, [] { throw std::runtime_error("task"); });
+        ui::PostWindowTask(self, [&, self] {
+            sendStatus = ui::SendWindowMessage(self, kNotice, 0, 0, &sendResult);
+            after = true;
+            ui::EndDialog(self, 1);
+        });
+    };
+    EXPECT_EQ(dialog.Run(), 1);
+    EXPECT_TRUE(after);
+    EXPECT_EQ(sendStatus, 0u);
+    EXPECT_EQ(sendResult, 0);
 }
 
 TEST(Dialog, GeometryCaptionAndStyles) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -148,6 +149,78 @@ TEST(HandShake, WithoutAnUpdateItReadsTheLayoutAndKeepsTheWindowAMomentWhenQuick
     EXPECT_GE(Milliseconds(waitWindow.closed - waitWindow.opened), 950);
 }
 
+TEST(HandShake, TheRepliesDecideTheOutcome) {
+    const struct {
+        const char* vantor;
+        Status expected;
+    } cases[] = {
+        {"nodownloadurl", ZUN_E_NOT_FOUND},
+        {"emptypublisher", ZUN_E_INVALID_REQUEST},
+        {"nopublisher", ZUN_E_INVALID_REQUEST},
+        {"nocertificate", 0},
+    };
+    for (const auto& each : cases) {
+        PurchaseRecord purchase(each.vantor);
+        ScriptedWaitWindow waitWindow;
+        EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), each.expected)
+            << each.vantor;
+        EXPECT_EQ(purchase.certificate, nullptr) << each.vantor;
+        EXPECT_FALSE(waitWindow.Saw(ENGINEAUTOUPDATE)) << each.vantor;
+    }
+
+    // The certificate text is handed over as the store sent it.
+    PurchaseRecord purchase("noupdate");
+    ScriptedWaitWindow waitWindow;
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0u);
+    ASSERT_NE(purchase.certificate, nullptr);
+    EXPECT_EQ(std::string(purchase.certificate), Served("/_certificate").substr(0, strlen(purchase.certificate)));
+    EXPECT_GT(strlen(purchase.certificate), 100u);
+
+    // Sizes that are not numbers read as atoi reads them; huge ones are cut
+    // to their 8-byte fields and never overflow.
+    PurchaseRecord text("textsizes");
+    EXPECT_EQ(DoInitialHandShake(&text.record, &text.certificate, waitWindow), 0u);
+    EXPECT_EQ(text.record.wizardHeight, 600);
+    EXPECT_EQ(text.record.wizardWidth, 0);
+    EXPECT_EQ(text.record.invoiceWidth, 0);
+    EXPECT_EQ(text.record.invoiceHeight, 0);
+    PurchaseRecord huge("hugesizes");
+    EXPECT_EQ(DoInitialHandShake(&huge.record, &huge.certificate, waitWindow), 0u);
+    EXPECT_EQ(huge.record.wizardHeight, 99999999);
+    EXPECT_EQ(huge.record.invoiceHeight, -2147483);
+}
+
+TEST(HandShake, ADownloadWithoutLengthEndsAt2048Of2048) {
+    PurchaseRecord purchase("update-nolength");
+    ScriptedWaitWindow waitWindow;
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), ZUN_E_ENGINE_UPDATED);
+    std::remove(purchase.record.updateFilePath);
+    const auto notices = waitWindow.Notices();
+    ASSERT_FALSE(notices.empty());
+    EXPECT_EQ(notices.back().done, 2048u);
+    EXPECT_EQ(notices.back().total, 2048u);
+}
+
+TEST(HandShake, TheCloseBoxDuringAStalledTransferEndsItPromptlyAfterTheContactingTick) {
+    for (const char* vantor : {"stallupdate", "update-stalldownload"}) {
+        PurchaseRecord purchase(vantor);
+        ScriptedWaitWindow waitWindow;
+        std::thread closer([&waitWindow] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            waitWindow.CloseRunningWizard();
+        });
+        const Clock::time_point start = Clock::now();
+        EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), ZUN_E_SESSION_CLOSED)
+            << vantor;
+        EXPECT_LT(Milliseconds(Clock::now() - start), 5000) << vantor;
+        closer.join();
+        std::remove(purchase.record.updateFilePath);
+        if (std::string(vantor) == "stallupdate") {
+            EXPECT_GE(waitWindow.ticks.load(), 1);
+        }
+    }
+}
+
 TEST(HandShake, ARefusedConnectionIsOfferedAndCancelEndsWithTheFailingStepsStatus) {
     StoreHostOverride closed(testing::kClosedStoreHost);
     PurchaseRecord purchase("noupdate");
@@ -158,6 +231,22 @@ TEST(HandShake, ARefusedConnectionIsOfferedAndCancelEndsWithTheFailingStepsStatu
     EXPECT_EQ(notices[0].kind, CONNECTIONERROR);
     EXPECT_EQ(notices[0].topText, "Could not connect to network...");
     EXPECT_THAT(notices[0].bottomText, HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
+}
+
+TEST(HandShake, RetryAfterTheServerComesUpSucceeds) {
+    // A listener of the store server that refuses connections for a moment.
+    const std::string later = Served("/_listen_later?after=1.5");
+    ASSERT_FALSE(later.empty());
+    StoreHostOverride refusing(later.substr(0, later.find_first_of("\r\n")).c_str());
+    PurchaseRecord purchase("noupdate");
+    ScriptedWaitWindow waitWindow;
+    waitWindow.answer = [](int) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1700));
+        return uint32_t{4};
+    };
+    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0u);
+    EXPECT_STREQ(purchase.publisherID, "orvella-publisher");
+    EXPECT_EQ(waitWindow.Notices().front().kind, CONNECTIONERROR);
 }
 
 TEST(HandShake, RetryRepeatsTheFailedStep) {

@@ -126,6 +126,8 @@ TEST(WizardFrame, ResizeCutsToTheWorkAreaAndHidingRestores) {
     record.wizardHeight = 480;
     auto run = StartBareDialog(&record);
     ASSERT_TRUE(run->WaitForWindow());
+    // A modal dialog is shown once its loop first goes idle.
+    ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return ui::IsWindowVisible(dialog.Window()); }));
     run->Do([](CWizardDialog& dialog) {
         ui::Rect area;
         ASSERT_EQ(ui::GetWorkArea(&area), 0u);
@@ -151,9 +153,9 @@ TEST(WizardFrame, ResizeCutsToTheWorkAreaAndHidingRestores) {
         // The panes follow the new width.
         ui::Rect client;
         ui::GetClientRect(dialog.Window(), &client);
-        ui::Rect zone;
-        ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kZonePane, &zone);
-        EXPECT_EQ(zone.left, client.right - 104);
+        ui::Rect lock;
+        ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kLockPane, &lock);
+        EXPECT_EQ(lock.right, client.right - 104);
 
         // Host flags only gain bits; a size <= 0 changes nothing at all.
         dialog.ResizeWizard(500, 400, false, false, true);

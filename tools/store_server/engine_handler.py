@@ -5,8 +5,9 @@ split at "-", choose the reply, so one test record can ask for, say, an
 engine update and a layout without publisher ("update-nopublisher").
 
     call=silentcheckforupdate  s is one whole word of SILENT_CHECK_ANSWERS,
-                               "garbage" (a page that is no CartState) or
-                               "auth" (a 401); anything else: no update
+                               "garbage" (a page that is no CartState),
+                               "auth" (a 401) or "slow" (no update, after
+                               SLOW_SECONDS); anything else: no update
     call=CHECKFORIEENGINEUPDATE  DOWNLOADURL empty, unless vnidc has the word
         update          DOWNLOADURL names the engine file (--engine-file, or a
                         made-up 64 KiB build) at /files/NAME on this server
@@ -33,6 +34,7 @@ import time
 from cartstate import cartstate_text
 
 STALL_SECONDS = 60
+SLOW_SECONDS = 2
 MADE_UP_ENGINE = ("ZunServer-next.bin", 65536)
 
 # The silent update check answers by the seller id `s` it is sent.
@@ -109,6 +111,8 @@ def answer(handler, query):
             return handler.reply(200, b"<html>this is not a cart state</html>", content_type="text/html")
         if seller == "auth":
             return handler.auth({"code": "401"})
+        if seller == "slow":
+            time.sleep(SLOW_SECONDS)
         entries = SILENT_CHECK_ANSWERS.get(seller, [("UPDATEAVAILABLE", "False")])
     elif call == "CHECKFORIEENGINEUPDATE":
         if "stallupdate" in words(query.get("vnidc", "")):

@@ -3,8 +3,9 @@
 
 It answers the engine's queries with CartState replies made by its own
 encoder, serves engine builds to download and a small secure store for the
-purchase wizard, and makes faults on request. It listens on 127.0.0.1 only
-and logs every request line. The same port speaks HTTPS to a client that
+purchase wizard, and makes faults on request. It listens on the loopback
+addresses only (127.0.0.1, and ::1 on the same port where the system has
+IPv6) and logs every request line. The same port speaks HTTPS to a client that
 opens with a TLS handshake, with a certificate made at start for the secure
 store's host, secure.orvella.com (when the openssl program is there).
 
@@ -40,10 +41,11 @@ Pages:
                                            lowerinvoice, each for all steps or as WORD:STEP
     /secure/Receipt.aspx, Help.aspx, Terms.aspx   pages the invoice's links open
     /cartstate?KEY=VALUE&...               a CartState holding the given keys
-    /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS]
+    /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS][&drip=SECONDS]
                                            N bytes; Content-Length N, M (a lie) or none;
                                            a stall after the bytes before closing, a wait
-                                           before the reply begins
+                                           before the reply begins, a pause before each byte
+    /framing?reply=NAME                    a reply framed as RAW_REPLIES[NAME] frames it
     /auth?code=401|407                     an authentication demand
     /flaky?marker=M&size=N                 the first request of a marker breaks off after more
                                            bytes than later ones send in full
@@ -78,6 +80,23 @@ from cartstate import cartstate_text, self_test
 from certificate import make_certificate
 from secure_store import BODY_LIMIT, SecureStore
 
+# Replies written as they stand, for the client's reading of HTTP framing.
+RAW_REPLIES = {
+    # Transfer-Encoding wins over Content-Length: the body is the 26 letters.
+    "chunked_with_length": b"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nTransfer-Encoding: chunked\r\n"
+                           b"Connection: close\r\n\r\n10\r\nabcdefghijklmnop\r\na\r\nqrstuvwxyz\r\n0\r\n\r\n",
+    # A trailer after the last chunk is no header of the reply.
+    "chunked_trailer": b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTrailer: Content-Length\r\n"
+                       b"Connection: close\r\n\r\n1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n"
+                       b"Content-Length: 999999\r\n\r\n",
+    # Two lengths that disagree: no reading of the body can be trusted.
+    "conflicting_lengths": b"HTTP/1.1 200 OK\r\nContent-Length: 10\r\nContent-Length: 26\r\n"
+                           b"Connection: close\r\n\r\nabcdefghijklmnopqrstuvwxyz",
+    # The same length twice is one length.
+    "repeated_length": b"HTTP/1.1 200 OK\r\nContent-Length: 26\r\nContent-Length: 26\r\n"
+                       b"Connection: close\r\n\r\nabcdefghijklmnopqrstuvwxyz",
+}
+
 FILE_PATTERN = bytes(range(256)) * 256  # 64 KiB
 PIECE = 1 << 16
 
@@ -88,9 +107,13 @@ class PatternFile:
     def __init__(self, name):
         offset = sum(name.encode()) % 251
         self.pattern = FILE_PATTERN[offset:] + FILE_PATTERN[:offset]
+        self.position = 0
 
     def read(self, size):
-        return (self.pattern * (size // len(self.pattern) + 1))[:size]
+        start = self.position % len(self.pattern)
+        piece = (self.pattern[start:] + self.pattern * (size // len(self.pattern) + 1))[:size]
+        self.position += len(piece)
+        return piece
 
     def close(self):
         pass
@@ -163,6 +186,7 @@ class StoreHandler(BaseHTTPRequestHandler):
             "/body": self.body,
             "/auth": self.auth,
             "/flaky": self.flaky,
+            "/framing": self.framing,
             "/_requests": self.requests,
             "/_certificate": self.certificate,
             "/_pin": self.certificate,
@@ -206,8 +230,16 @@ class StoreHandler(BaseHTTPRequestHandler):
         status = int(query.get("status", "200"))
         length = query.get("length")
         stall = float(query.get("stall", "0"))
+        drip = float(query.get("drip", "0"))
         time.sleep(float(query.get("wait", "0")))
-        self.reply(status, data, length=length)
+        if drip:
+            self.reply(status, b"", length=str(size))
+            for byte in data:
+                time.sleep(drip)
+                self.wfile.write(bytes([byte]))
+                self.wfile.flush()
+        else:
+            self.reply(status, data, length=length)
         if stall:
             self.wfile.flush()
             time.sleep(stall)
@@ -224,6 +256,13 @@ class StoreHandler(BaseHTTPRequestHandler):
         if first:
             return self.reply(200, b"x" * (size * 3), length=size * 4)
         self.reply(200, bytes((ord("A") + i % 26) for i in range(size)))
+
+    def framing(self, query):
+        raw = RAW_REPLIES.get(query.get("reply", ""))
+        if raw is None:
+            return self.reply(404, b"unknown reply")
+        self.wfile.write(raw)
+        self.close_connection = True
 
     def auth(self, query):
         code = int(query.get("code", "401"))
@@ -296,8 +335,10 @@ class StoreServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    address = "127.0.0.1"
+
     def __init__(self, port, state):
-        super().__init__(("127.0.0.1", port), StoreHandler, bind_and_activate=False)
+        super().__init__((self.address, port), StoreHandler, bind_and_activate=False)
         self.state = state
         try:
             self.server_bind()
@@ -309,6 +350,13 @@ class StoreServer(ThreadingHTTPServer):
         # Clients that give up mid-reply (tests closing sessions) are normal.
         if not isinstance(sys.exc_info()[1], OSError):
             super().handle_error(request, client_address)
+
+
+class Ipv6StoreServer(StoreServer):
+    """The same store on ::1."""
+
+    address_family = socket.AF_INET6
+    address = "::1"
 
 
 def start_listening(listener, delay, stopping=None):
@@ -349,6 +397,10 @@ def serve(args, ready=None):
     stopping = threading.Event()
     signal.signal(signal.SIGTERM, lambda *unused: stopping.set())
     start_listening(server, args.listen_after, stopping)
+    try:
+        start_listening(Ipv6StoreServer(server.server_address[1], state), args.listen_after, stopping)
+    except OSError:
+        pass  # no IPv6 loopback here
     try:
         while not stopping.wait(1):
             pass

@@ -32,12 +32,14 @@ constexpr NamedStatus kStatuses[] = {
     ZUN_NAMED(ZUN_E_ENGINE_UPDATED),
     ZUN_NAMED(ZUN_E_NO_PROMPT_ANSWER),
     ZUN_NAMED(ZUN_E_NOT_PINGED),
+    ZUN_NAMED(ZUN_E_UNEXPECTED),
     ZUN_NAMED(ZUN_E_POINTER),
     ZUN_NAMED(ZUN_E_OUT_OF_MEMORY),
     ZUN_NAMED(ZUN_E_BAD_TEXT_ARGUMENT),
     ZUN_NAMED(ZUN_E_TEXT_TRUNCATED),
     ZUN_NAMED(ZUN_E_CONTROL_NOT_FOUND),
-    // Internet errors the engine passes on in the 0x8007xxxx form.
+    // System errors the engine passes on in the 0x8007xxxx form.
+    {0x800700DFu, "reply too large (223)"},
     {0x80072EE2u, "timeout (12002)"},
     {0x80072EE7u, "name not resolved (12007)"},
     {0x80072EFDu, "cannot connect (12029)"},

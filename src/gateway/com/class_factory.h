@@ -8,6 +8,7 @@
 
 #include <unknwn.h>
 
+#include "base/boundary.h"
 #include "gateway/com/module_lock.h"
 
 namespace zun::com {
@@ -41,7 +42,10 @@ public:
         if (object == nullptr) return E_POINTER;
         *object = nullptr;
         if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-        return Class::CreateInstance(riid, object);
+        try {
+            return Class::CreateInstance(riid, object);
+        }
+        ZUN_CATCH_RETURN()
     }
 
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {

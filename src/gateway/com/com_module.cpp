@@ -6,6 +6,7 @@
 #include "gateway/com/module_lock.h"
 #include "gateway/com/server_registry.h"
 #include "gateway/com/zunnv.h"
+#include "platform/win32/request_workers.h"
 
 namespace zun::com {
 namespace {
@@ -31,7 +32,11 @@ HRESULT ComModule::GetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     return zunNVFactory.QueryInterface(riid, object);
 }
 
-HRESULT ComModule::CanUnloadNow() { return ModuleIsLocked() ? S_FALSE : S_OK; }
+HRESULT ComModule::CanUnloadNow() {
+    // A request worker left behind by an aborted transfer runs this
+    // module's code until its blocked call returns.
+    return ModuleIsLocked() || platform::inet::RequestWorkersRunning() ? S_FALSE : S_OK;
+}
 
 HRESULT ComModule::ModulePath(wchar_t (&path)[MAX_PATH]) {
     const DWORD length = GetModuleFileNameW(_instance, path, MAX_PATH);

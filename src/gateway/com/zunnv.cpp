@@ -4,6 +4,7 @@
 
 #include <zunserver/zunserver.h>
 
+#include "base/boundary.h"
 #include "base/trace.h"
 #include "gateway/com/com_module.h"
 #include "gateway/com/module_lock.h"
@@ -67,51 +68,63 @@ HRESULT ZunNV::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT ZunNV::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-    if (info == nullptr) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    ComRef<ITypeInfo> loaded;
-    const HRESULT hr = LoadTypeInfo(false, loaded);
-    if (SUCCEEDED(hr)) *info = loaded.Detach();
-    return hr;
+    try {
+        if (info == nullptr) return E_POINTER;
+        *info = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        ComRef<ITypeInfo> loaded;
+        const HRESULT hr = LoadTypeInfo(false, loaded);
+        if (SUCCEEDED(hr)) *info = loaded.Detach();
+        return hr;
+    }
+    ZUN_CATCH_RETURN()
 }
 
 HRESULT ZunNV::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ComRef<ITypeInfo> info;
-    const HRESULT hr = LoadTypeInfo(true, info);
-    if (FAILED(hr)) return hr;
-    return info->GetIDsOfNames(names, count, ids);
+    try {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        ComRef<ITypeInfo> info;
+        const HRESULT hr = LoadTypeInfo(true, info);
+        if (FAILED(hr)) return hr;
+        return info->GetIDsOfNames(names, count, ids);
+    }
+    ZUN_CATCH_RETURN()
 }
 
 HRESULT ZunNV::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* exception, UINT* argumentError) {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    ComRef<ITypeInfo> info;
-    const HRESULT hr = LoadTypeInfo(true, info);
-    if (FAILED(hr)) return hr;
-    return info->Invoke(static_cast<IZunNV*>(this), id, flags, params, result, exception, argumentError);
+    try {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        ComRef<ITypeInfo> info;
+        const HRESULT hr = LoadTypeInfo(true, info);
+        if (FAILED(hr)) return hr;
+        return info->Invoke(static_cast<IZunNV*>(this), id, flags, params, result, exception, argumentError);
+    }
+    ZUN_CATCH_RETURN()
 }
 
 HRESULT ZunNV::CoStoreGateway(unsigned char* iFace) {
-    ZUN_TRACE("ZUN: Prolog CZunNV::CoStoreGateway()");
-    ZunStatus status;
-    if (TakeCallFromAnotherApartment()) {
-        // Only the record's first byte was marshaled; reading it as a record
-        // would run past what arrived.
-        ZUN_TRACE("ZUN_E: CZunNV::CoStoreGateway(): called from another apartment: no record came along");
-        status = ZUN_E_INVALID_REQUEST;
-    } else {
-        // The engine's windows and the browser control need COM on this
-        // thread. A successful initialisation (S_OK, or S_FALSE when the
-        // thread already had it) is balanced, so the caller's own count is
-        // the same afterwards.
-        const HRESULT initialised = CoInitialize(nullptr);
-        status = EntryPoint(reinterpret_cast<GatewayRecord*>(iFace));
-        if (SUCCEEDED(initialised)) CoUninitialize();
+    try {
+        ZUN_TRACE("ZUN: Prolog CZunNV::CoStoreGateway()");
+        ZunStatus status;
+        if (TakeCallFromAnotherApartment()) {
+            // Only the record's first byte was marshaled; reading it as a record
+            // would run past what arrived.
+            ZUN_TRACE("ZUN_E: CZunNV::CoStoreGateway(): called from another apartment: no record came along");
+            status = ZUN_E_INVALID_REQUEST;
+        } else {
+            // The engine's windows and the browser control need COM on this
+            // thread. A successful initialisation (S_OK, or S_FALSE when the
+            // thread already had it) is balanced, so the caller's own count is
+            // the same afterwards.
+            const HRESULT initialised = CoInitialize(nullptr);
+            status = EntryPoint(reinterpret_cast<GatewayRecord*>(iFace));
+            if (SUCCEEDED(initialised)) CoUninitialize();
+        }
+        ZUN_TRACE("ZUN: Epilog CZunNV::CoStoreGateway()");
+        return static_cast<HRESULT>(status);
     }
-    ZUN_TRACE("ZUN: Epilog CZunNV::CoStoreGateway()");
-    return static_cast<HRESULT>(status);
+    ZUN_CATCH_RETURN()
 }
 
 }  // namespace zun::com

@@ -40,6 +40,18 @@ Status ChromiumBrowser::Click(dom::Element& element) {
     return _session->ClickAt(objectId);
 }
 
+Status ChromiumBrowser::PressKey(const char* key, int windowsKeyCode) {
+    if (key == nullptr) return ZUN_E_INVALID_ARG;
+    return _session->PressKey(key, windowsKeyCode);
+}
+
+Status ChromiumBrowser::GetWindowBounds(ui::Rect* bounds, std::string* state) {
+    if (bounds == nullptr || state == nullptr) return ZUN_E_INVALID_ARG;
+    return _session->GetWindowBounds(bounds, state);
+}
+
+std::string ChromiumBrowser::TargetId() { return _session->TargetId(); }
+
 Status ChromiumBrowser::FindElement(const char* expression, dom::ElementRef* element) {
     if (expression == nullptr || element == nullptr) return ZUN_E_INVALID_ARG;
     std::string objectId;

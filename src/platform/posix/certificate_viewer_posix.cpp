@@ -22,7 +22,6 @@ struct CertificateViewer {};
 namespace {
 
 // An exception stopped at the viewer's boundary.
-constexpr Status kUnexpected = 0x8000FFFFu;  // E_UNEXPECTED
 
 // The page travels in its address: the browser needs nothing served, and the
 // page gets an opaque origin of its own with no access to anything else.
@@ -65,7 +64,7 @@ public:
             }
         } catch (const std::exception& error) {
             ZUN_TRACE("ZUN_E: CertificateViewerDialog::OnMessage(0x%x): %s", message, error.what());
-            Fail(kUnexpected);
+            Fail(ZUN_E_UNEXPECTED);
             return 0;
         }
     }
@@ -121,7 +120,7 @@ Status RunCertificateViewer(CertificateViewer&, Certificate certificate, void* p
         return dialog.Run(static_cast<ui::WindowHandle>(parentWindow));
     } catch (const std::exception& error) {
         ZUN_TRACE("ZUN_E: RunCertificateViewer(): %s", error.what());
-        return kUnexpected;
+        return ZUN_E_UNEXPECTED;
     }
 }
 

@@ -24,6 +24,12 @@ public:
 
     // A mouse click at the centre of the element, as a person makes it.
     Status Click(dom::Element& element);
+    // A key pressed and released in the page, as a person presses it.
+    Status PressKey(const char* key, int windowsKeyCode);
+    // The browser window's bounds and state ("normal", "minimized", ...).
+    Status GetWindowBounds(ui::Rect* bounds, std::string* state);
+    // The page's target id, as other DevTools clients name it.
+    std::string TargetId();
     // The element a script expression of the page names (null when none).
     Status FindElement(const char* expression, dom::ElementRef* element);
     // The browser's open pages (windows and tabs).

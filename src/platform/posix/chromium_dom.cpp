@@ -177,11 +177,7 @@ public:
         Json value;
         return ToText(_session->Evaluate("document.title", &value), value, title);
     }
-    Status Alert(const char* text) override {
-        // Returns when the box is closed: by the person at a visible window,
-        // at once for a headless one.
-        return _session->Evaluate("window.alert(" + Json(Utf8FromEngineText(text)).dump() + ")", nullptr, true);
-    }
+    Status Alert(const char* text) override { return _session->Alert(Utf8FromEngineText(text)); }
     Status OpenWindow(const char* url) override {
         if (url == nullptr) return ZUN_E_INVALID_ARG;
         return _session->OpenWindow(Utf8FromEngineText(url));

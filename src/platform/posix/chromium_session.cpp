@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -11,6 +14,8 @@
 #include "base/trace.h"
 #include "platform/posix/chromium_dom.h"
 #include "platform/posix/embedded_origin.h"
+#include "platform/posix/shell_words.h"
+#include "platform/posix/window_placement.h"
 #include "state/base64.h"
 
 namespace zun::platform::posix {
@@ -18,6 +23,19 @@ namespace {
 
 constexpr char kClickBinding[] = "__zunClick";
 constexpr char kDefaultBrowser[] = "/usr/lib/chromium/chromium";
+
+// Esc pressed by a person: a listener in a script world of the engine's own
+// reports trusted key presses through a binding that exists only in that
+// world, so the page's own script can neither call it nor fake the key.
+constexpr char kKeyWorld[] = "__zunKeys";
+constexpr char kKeyBinding[] = "__zunKey";
+constexpr char kKeyListener[] = R"(window.addEventListener('keydown', (event) => {
+    if (event.isTrusted && event.key === 'Escape') __zunKey('Escape');
+}, true);)";
+
+// A visible alert waits for the person in front of it; this bounds the wait
+// for one who has walked away (a headless page's alert is taken at once).
+constexpr std::chrono::milliseconds kAlertLimit = std::chrono::minutes(10);
 
 std::string EnvironmentValue(const char* name) {
     const char* value = std::getenv(name);
@@ -66,9 +84,8 @@ bool SameName(const std::string& a, const std::string& b) {
 // The lock value of a visible security state: the strength of the cipher of
 // a secure connection; 0 for anything that is not secure.
 int32_t LockValueOf(const Json& state) {
-    if (state.value("securityState", "") != "secure") return browser::kLockUnsecure;
-    const Json certificate = state.value("certificateSecurityState", Json::object());
-    const std::string cipher = certificate.value("cipher", "");
+    if (TextField(state, "securityState") != "secure") return browser::kLockUnsecure;
+    const std::string cipher = TextField(ObjectField(state, "certificateSecurityState"), "cipher");
     if (cipher.find("256") != std::string::npos || cipher.find("128") != std::string::npos ||
         cipher.find("CHACHA20") != std::string::npos) {
         return browser::kLockSecure128Bit;
@@ -76,6 +93,13 @@ int32_t LockValueOf(const Json& state) {
     if (cipher.find("56") != std::string::npos) return 4;
     if (cipher.find("40") != std::string::npos) return 3;
     return 5;  // secure, strength unknown
+}
+
+// The arguments of a Runtime.callFunctionOn, as plain values.
+Json CallArguments(const Json& arguments) {
+    Json list = Json::array();
+    for (const Json& argument : arguments) list.push_back({{"value", argument}});
+    return list;
 }
 
 }  // namespace
@@ -87,6 +111,12 @@ ChromiumSession::~ChromiumSession() { Close(); }
 
 Status ChromiumSession::Open() {
     _headless = ChooseHeadless();
+    std::vector<std::string> extraFlags;
+    if (!SplitShellWords(EnvironmentValue("ZUN_BROWSER_FLAGS"), &extraFlags)) {
+        ZUN_TRACE("ZUN_E: ChromiumSession::Open(): ZUN_BROWSER_FLAGS leaves a quote open: Failure %u",
+                  ZUN_E_INVALID_ARG);
+        return ZUN_E_INVALID_ARG;
+    }
     std::string base = EnvironmentValue("TMPDIR");
     if (base.empty()) base = "/tmp";
     std::string pattern = base + "/zun-browser-XXXXXX";
@@ -101,15 +131,18 @@ Status ChromiumSession::Open() {
         "--disable-sync", "--disable-features=AutofillServerCommunication,NetworkTimeServiceQuerying",
         "--user-data-dir=" + _profileDir + "/profile"};
     if (geteuid() == 0) arguments.push_back("--no-sandbox");
-    std::istringstream extra(EnvironmentValue("ZUN_BROWSER_FLAGS"));
-    for (std::string flag; extra >> flag;) arguments.push_back(flag);
+    arguments.insert(arguments.end(), extraFlags.begin(), extraFlags.end());
     if (_headless) {
         arguments.push_back("--headless=new");
         arguments.push_back("about:blank");
     } else {
+        // Where the dialog is; a hidden dialog's window is put out of sight
+        // as soon as the page is attached.
         ui::Rect rect;
         ui::GetWindowRect(_dialog, &rect);
-        arguments.push_back("--window-size=" + std::to_string(rect.Width()) + "," + std::to_string(rect.Height()));
+        arguments.push_back("--window-position=" + std::to_string(rect.left) + "," + std::to_string(rect.top));
+        arguments.push_back("--window-size=" + std::to_string(std::max(rect.Width(), 1)) + "," +
+                            std::to_string(std::max(rect.Height(), 1)));
         arguments.push_back("--app=about:blank");
     }
     const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + _profileDir + "/config",
@@ -120,19 +153,33 @@ Status ChromiumSession::Open() {
             OnEvent(method, params, sessionId);
         });
     ZUN_TRACE("ZUN: ChromiumSession::Open(): starting %s (%s)", program.c_str(), _headless ? "headless" : "window");
-    Status status = _pipe->Start(program, arguments, environment);
+    const Status status = _pipe->Start(program, arguments, environment);
     if (status != 0) {
         ZUN_TRACE("ZUN_E: ChromiumSession::Open(): Start(): Failure %u", status);
         return status;
     }
+    return Attach();
+}
+
+Status ChromiumSession::OpenWithPeer(DevToolsPipe::CommandWriter writer) {
+    _pipe = std::make_unique<DevToolsPipe>(
+        [this](const std::string& method, const Json& params, const std::string& sessionId) {
+            OnEvent(method, params, sessionId);
+        });
+    _pipe->StartWithPeer(std::move(writer));
+    return Attach();
+}
+
+Status ChromiumSession::Attach() {
     // The page of the start window appears shortly after the browser is up.
     std::string targetId;
+    Status status = 0;
     for (int attempt = 0; attempt < 200 && targetId.empty(); ++attempt) {
         Json targets;
         status = _pipe->Call("Target.getTargets", Json::object(), "", &targets);
         if (status != 0) break;
-        for (const Json& target : targets.value("targetInfos", Json::array())) {
-            if (target.value("type", "") == "page") targetId = target.value("targetId", "");
+        for (const Json& target : ArrayField(targets, "targetInfos")) {
+            if (TextField(target, "type") == "page") targetId = TextField(target, "targetId");
         }
         if (targetId.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
@@ -143,28 +190,65 @@ Status ChromiumSession::Open() {
     Json attached;
     status = _pipe->Call("Target.attachToTarget", {{"targetId", targetId}, {"flatten", true}}, "", &attached);
     if (status != 0) return status;
+    const std::string sessionId = TextField(attached, "sessionId");
+    if (sessionId.empty()) return kBrowserGone;
     {
         std::lock_guard<std::mutex> lock(_lock);
-        _sessionId = attached.value("sessionId", "");
+        _sessionId = sessionId;
+        _targetId = targetId;
     }
     for (const char* domain : {"Page.enable", "Runtime.enable", "Network.enable", "Security.enable"}) {
         status = Command(domain, Json::object());
         if (status != 0) return status;
     }
     status = Command("Fetch.enable", FetchPatterns(false));
-    if (status != 0) return status;
-    status = Command("Runtime.addBinding", {{"name", kClickBinding}});
-    if (status != 0) return status;
+    if (status == 0) status = Command("Runtime.addBinding", {{"name", kClickBinding}});
+    if (status == 0) {
+        status = Command("Page.addScriptToEvaluateOnNewDocument", {{"source", kKeyListener}, {"worldName", kKeyWorld}});
+    }
+    if (status == 0) {
+        status = Command("Runtime.addBinding", {{"name", kKeyBinding}, {"executionContextName", kKeyWorld}});
+    }
     Json tree;
-    status = Command("Page.getFrameTree", Json::object(), &tree);
+    if (status == 0) status = Command("Page.getFrameTree", Json::object(), &tree);
     if (status != 0) return status;
-    std::lock_guard<std::mutex> lock(_lock);
-    _mainFrameId = tree["frameTree"]["frame"].value("id", "");
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        _mainFrameId = TextField(ObjectField(ObjectField(tree, "frameTree"), "frame"), "id");
+    }
+    StartNewObjectGroup();
+    Json window;
+    status = _pipe->Call("Browser.getWindowForTarget", {{"targetId", targetId}}, "", &window);
+    if (status != 0) return status;
+    _windowId = IntegerField(window, "windowId").value_or(0);
+    std::weak_ptr<ChromiumSession> weak = weak_from_this();
+    ui::ObserveWindowPlacement(_dialog, [weak](const ui::Rect& rect, bool inSight) {
+        if (auto self = weak.lock()) self->FollowDialog(rect, inSight);
+    });
     return 0;
+}
+
+void ChromiumSession::FollowDialog(const ui::Rect& rect, bool inSight) {
+    if (_closed || !_pipe || _windowId == 0) return;
+    // A window's state and its bounds are set apart: the protocol refuses
+    // bounds together with a state other than "normal".
+    const Json windowId = _windowId;
+    if (!inSight) {
+        _pipe->Post("Browser.setWindowBounds", {{"windowId", windowId}, {"bounds", {{"windowState", "minimized"}}}},
+                    "");
+        return;
+    }
+    _pipe->Post("Browser.setWindowBounds", {{"windowId", windowId}, {"bounds", {{"windowState", "normal"}}}}, "");
+    _pipe->Post("Browser.setWindowBounds",
+                {{"windowId", windowId},
+                 {"bounds",
+                  {{"left", rect.left}, {"top", rect.top}, {"width", rect.Width()}, {"height", rect.Height()}}}},
+                "");
 }
 
 void ChromiumSession::Close() {
     _closed = true;
+    ui::ObserveWindowPlacement(_dialog, nullptr);
     if (_pipe) _pipe->Stop();
     if (!_profileDir.empty()) {
         std::error_code ignored;
@@ -173,14 +257,15 @@ void ChromiumSession::Close() {
     }
 }
 
-Status ChromiumSession::Command(const std::string& method, const Json& params, Json* result) {
+Status ChromiumSession::Command(const std::string& method, const Json& params, Json* result,
+                                std::chrono::milliseconds limit) {
     if (!_pipe) return kBrowserGone;
     std::string sessionId;
     {
         std::lock_guard<std::mutex> lock(_lock);
         sessionId = _sessionId;
     }
-    return _pipe->Call(method, params, sessionId, result);
+    return _pipe->Call(method, params, sessionId, result, limit);
 }
 
 Status ChromiumSession::Navigate(const char* url, const std::vector<uint8_t>* body, const char* headers) {
@@ -205,7 +290,7 @@ Status ChromiumSession::Navigate(const char* url, const std::vector<uint8_t>* bo
     Json result;
     const Status status = Command("Page.navigate", {{"url", target}}, &result);
     if (status != 0) return status;
-    const std::string error = result.value("errorText", "");
+    const std::string error = TextField(result, "errorText");
     if (error.empty()) return 0;
     ZUN_TRACE("ZUN_E: ChromiumSession::Navigate(): %s: %s", target.c_str(), error.c_str());
     return dom::kDomCallFailed;
@@ -223,46 +308,34 @@ void ChromiumSession::OnEvent(const std::string& method, const Json& params, con
         return;
     }
     std::unique_lock<std::mutex> lock(_lock);
+    if (_sessionId.empty()) return;  // not attached yet
+    const bool ownPageEnded = (sessionId.empty() && method == "Target.detachedFromTarget" &&
+                               TextField(params, "sessionId") == _sessionId) ||
+                              (sessionId.empty() && method == "Target.targetDestroyed" &&
+                               TextField(params, "targetId") == _targetId) ||
+                              (sessionId == _sessionId && method == "Inspector.detached");
+    if (ownPageEnded) {
+        // A person closed the window (or another DevTools client closed the
+        // page): nothing the page's script can do. Calls waiting for the
+        // page get no reply any more.
+        const std::string ended = _sessionId;
+        lock.unlock();
+        _pipe->AbandonSession(ended);
+        toDialog("closed", Json::object());
+        return;
+    }
     if (sessionId != _sessionId) return;  // windows the page opened, and the browser itself
-    if (method == "Inspector.targetCrashed" || method == "Inspector.detached") {
+    if (method == "Inspector.targetCrashed") {
         lock.unlock();
         toDialog("gone", Json::object());
         return;
     }
     if (method == "Fetch.requestPaused") {
-        const Json request = params.value("request", Json::object());
-        const std::string url = request.value("url", "");
-        if (IsEmbeddedOriginUrl(url)) {
-            lock.unlock();
-            _pipe->Post("Fetch.fulfillRequest", EmbeddedResponse(params.value("requestId", ""), url), sessionId);
-            return;
-        }
-        std::unique_ptr<PendingPost> post = std::move(_pendingPost);
-        const std::string frameId = params.value("frameId", "");
-        if (post && frameId != _mainFrameId) {
-            _pendingPost = std::move(post);  // not the top frame's navigation
-        }
-        lock.unlock();
-        Json continuation = {{"requestId", params.value("requestId", "")}};
-        if (post) {
-            Json headerList = Json::array();
-            const Json original = request.value("headers", Json::object());
-            for (auto& [name, value] : original.items()) {
-                bool replaced = false;
-                for (auto& own : post->headers) replaced = replaced || SameName(own.first, name);
-                if (!replaced) headerList.push_back({{"name", name}, {"value", value}});
-            }
-            for (auto& [name, value] : post->headers) headerList.push_back({{"name", name}, {"value", value}});
-            continuation["method"] = "POST";
-            continuation["postData"] = EncodeBase64(post->body.data(), post->body.size());
-            continuation["headers"] = headerList;
-        }
-        _pipe->Post("Fetch.continueRequest", continuation, sessionId);
-        if (post) _pipe->Post("Fetch.enable", FetchPatterns(false), sessionId);
+        OnPausedRequest(params, sessionId, lock);
         return;
     }
     if (method == "Page.javascriptDialogOpening") {
-        _lastDialogMessage = params.value("message", "");
+        _lastDialogMessage = TextField(params, "message");
         lock.unlock();
         // Nobody can answer a dialog of a headless page: it is taken as read.
         if (_headless) _pipe->Post("Page.handleJavaScriptDialog", {{"accept", true}}, sessionId);
@@ -281,6 +354,40 @@ void ChromiumSession::OnEvent(const std::string& method, const Json& params, con
     }
 }
 
+void ChromiumSession::OnPausedRequest(const Json& params, const std::string& sessionId,
+                                      std::unique_lock<std::mutex>& lock) {
+    const std::string requestId = TextField(params, "requestId");
+    if (requestId.empty()) return;
+    const Json& request = ObjectField(params, "request");
+    const std::string url = TextField(request, "url");
+    if (IsEmbeddedOriginUrl(url)) {
+        lock.unlock();
+        _pipe->Post("Fetch.fulfillRequest", EmbeddedResponse(requestId, url), sessionId);
+        return;
+    }
+    std::unique_ptr<PendingPost> post = std::move(_pendingPost);
+    if (post && TextField(params, "frameId") != _mainFrameId) {
+        _pendingPost = std::move(post);  // not the top frame's navigation
+    }
+    lock.unlock();
+    Json continuation = {{"requestId", requestId}};
+    if (post) {
+        Json headerList = Json::array();
+        for (auto& [name, value] : ObjectField(request, "headers").items()) {
+            if (!value.is_string()) continue;
+            bool replaced = false;
+            for (auto& own : post->headers) replaced = replaced || SameName(own.first, name);
+            if (!replaced) headerList.push_back({{"name", name}, {"value", value}});
+        }
+        for (auto& [name, value] : post->headers) headerList.push_back({{"name", name}, {"value", value}});
+        continuation["method"] = "POST";
+        continuation["postData"] = EncodeBase64(post->body.data(), post->body.size());
+        continuation["headers"] = headerList;
+    }
+    _pipe->Post("Fetch.continueRequest", continuation, sessionId);
+    if (post) _pipe->Post("Fetch.enable", FetchPatterns(false), sessionId);
+}
+
 void ChromiumSession::Deliver(const std::string& method, const Json& params) {
     if (_closed) return;
     std::string mainFrame;
@@ -291,9 +398,14 @@ void ChromiumSession::Deliver(const std::string& method, const Json& params) {
     if (method == "gone") {
         _closed = true;
         _events.OnBrowserFailed(kBrowserGone);
+    } else if (method == "closed") {
+        // The window's close box is the dialog's.
+        _closed = true;
+        ZUN_TRACE("ZUN: ChromiumSession: the browser window was closed");
+        ui::SendWindowMessage(_dialog, ui::kMsgClose, 0, 0, nullptr);
     } else if (method == "Network.requestWillBeSent") {
-        const bool topDocument = params.value("type", "") == "Document" && params.value("frameId", "") == mainFrame;
-        if (topDocument) _events.OnBeforeNavigate2(EngineUrlOf(params["request"].value("url", "")).c_str());
+        const bool topDocument = TextField(params, "type") == "Document" && TextField(params, "frameId") == mainFrame;
+        if (topDocument) _events.OnBeforeNavigate2(EngineUrlOf(TextField(ObjectField(params, "request"), "url")).c_str());
         if (topDocument && !_loading) {
             // A download runs from the top document's request to its load.
             _loading = true;
@@ -311,103 +423,138 @@ void ChromiumSession::Deliver(const std::string& method, const Json& params) {
         }
     } else if (method == "Page.frameStoppedLoading") {
         // A navigation that ends without a load (an error, a stop).
-        if (params.value("frameId", "") != mainFrame || !_loading) return;
+        if (TextField(params, "frameId") != mainFrame || !_loading) return;
         _loading = false;
         _events.OnDownloadComplete();
     } else if (method == "Page.frameNavigated") {
-        const Json frame = params.value("frame", Json::object());
-        if (!frame.contains("parentId")) {
-            _currentUrl = EngineUrlOf(frame.value("url", "") + frame.value("urlFragment", ""));
+        const Json& frame = ObjectField(params, "frame");
+        if (FieldOf(frame, "parentId") == nullptr) {
+            _currentUrl = EngineUrlOf(TextField(frame, "url") + TextField(frame, "urlFragment"));
         }
     } else if (method == "Page.loadEventFired") {
         if (_loading) {
             _loading = false;
             _events.OnDownloadComplete();
         }
+        StartNewObjectGroup();
         _events.OnDocumentComplete(_currentUrl.c_str());
     } else if (method == "Security.visibleSecurityStateChanged") {
-        _events.OnSetSecureLockIcon(LockValueOf(params.value("visibleSecurityState", Json::object())));
+        _events.OnSetSecureLockIcon(LockValueOf(ObjectField(params, "visibleSecurityState")));
     } else if (method == "Runtime.bindingCalled") {
         DeliverClick(params);
     }
 }
 
+void ChromiumSession::StartNewObjectGroup() {
+    // The previous document's remote objects go with it.
+    if (!_objectGroup.empty() && _pipe) {
+        std::string sessionId;
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            sessionId = _sessionId;
+        }
+        _pipe->Post("Runtime.releaseObjectGroup", {{"objectGroup", _objectGroup}}, sessionId);
+    }
+    _objectGroup = "zun-document-" + std::to_string(++_documents);
+}
+
 void ChromiumSession::DeliverClick(const Json& params) {
-    if (params.value("name", "") != kClickBinding) return;
-    const Json payload = Json::parse(params.value("payload", ""), nullptr, false);
-    if (!payload.is_object()) return;
-    auto it = _clicks.find(payload.value("c", 0));
+    const std::string binding = TextField(params, "name");
+    if (binding == kKeyBinding) {
+        // Esc in the page, as the dialog manager turns it into IDCANCEL.
+        ui::SendWindowMessage(_dialog, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdCancel), 0, nullptr);
+        return;
+    }
+    if (binding != kClickBinding) return;
+    // Any script of the page can call the binding: its payload is checked
+    // like everything else the page sends.
+    const Json payload = ParseReceived(TextField(params, "payload"));
+    const std::optional<int64_t> connection = IntegerField(payload, "c");
+    const std::optional<int64_t> target = IntegerField(payload, "t");
+    const std::optional<int64_t> context = IntegerField(params, "executionContextId");
+    if (!connection || !target || !context || *target < 0 || *target > INT32_MAX) {
+        ZUN_TRACE("ZUN_E: ChromiumSession: click report not understood: dropped");
+        return;
+    }
+    auto it = *connection > 0 && *connection <= INT32_MAX ? _clicks.find(static_cast<int>(*connection)) : _clicks.end();
     if (it == _clicks.end()) return;
     dom::ClickSink* sink = it->second;
     Json reply;
     const Status status = Command("Runtime.evaluate",
-                                  {{"expression", "window.__zunClickTargets[" + std::to_string(payload.value("t", 0)) + "]"},
-                                   {"contextId", params.value("executionContextId", 0)}},
+                                  {{"expression", "window.__zunClickTargets[" + std::to_string(*target) + "]"},
+                                   {"contextId", *context},
+                                   {"objectGroup", _objectGroup}},
                                   &reply);
     if (status != 0) return;
-    const std::string objectId = reply["result"].value("objectId", "");
+    const Json& result = ObjectField(reply, "result");
+    const std::string objectId = TextField(result, "subtype") == "node" ? TextField(result, "objectId") : "";
     dom::ElementRef source = objectId.empty() ? nullptr : MakeRemoteElement(shared_from_this(), objectId);
     // The page has already kept the click from its default action: a binding
     // cannot return the sink's answer in time.
     sink->OnClick(source);
 }
 
+Status ChromiumSession::CallOnObject(const std::string& objectId, const std::string& function,
+                                     const Json& arguments, bool byValue, Json* reply) {
+    Json params = {{"objectId", objectId},
+                   {"functionDeclaration", function},
+                   {"arguments", CallArguments(arguments)},
+                   {"returnByValue", byValue}};
+    if (!byValue) params["objectGroup"] = _objectGroup;
+    const Status status = Command("Runtime.callFunctionOn", params, reply);
+    if (status != 0) return status;
+    return FieldOf(*reply, "exceptionDetails") != nullptr ? dom::kDomCallFailed : 0;
+}
+
 Status ChromiumSession::CallFunction(const std::string& objectId, const std::string& function,
                                      const Json& arguments, Json* value) {
-    Json args = Json::array();
-    for (const Json& argument : arguments) args.push_back({{"value", argument}});
     Json reply;
-    const Status status = Command("Runtime.callFunctionOn",
-                                  {{"objectId", objectId},
-                                   {"functionDeclaration", function},
-                                   {"arguments", args},
-                                   {"returnByValue", true}},
-                                  &reply);
+    const Status status = CallOnObject(objectId, function, arguments, true, &reply);
     if (status != 0) return status;
-    if (reply.contains("exceptionDetails")) return dom::kDomCallFailed;
-    if (value != nullptr) *value = reply["result"].value("value", Json());
+    if (value != nullptr) {
+        const Json* field = FieldOf(ObjectField(reply, "result"), "value");
+        *value = field != nullptr ? *field : Json();
+    }
     return 0;
 }
 
 Status ChromiumSession::CallForObject(const std::string& objectId, const std::string& function,
                                       const Json& arguments, std::string* resultObjectId) {
-    Json args = Json::array();
-    for (const Json& argument : arguments) args.push_back({{"value", argument}});
     Json reply;
-    const Status status = Command(
-        "Runtime.callFunctionOn",
-        {{"objectId", objectId}, {"functionDeclaration", function}, {"arguments", args}, {"returnByValue", false}},
-        &reply);
+    const Status status = CallOnObject(objectId, function, arguments, false, &reply);
     if (status != 0) return status;
-    if (reply.contains("exceptionDetails")) return dom::kDomCallFailed;
-    *resultObjectId = reply["result"].value("objectId", "");
+    *resultObjectId = TextField(ObjectField(reply, "result"), "objectId");
     return 0;
 }
 
 Status ChromiumSession::EvaluateForObject(const std::string& expression, std::string* resultObjectId) {
     Json reply;
-    const Status status = Command("Runtime.evaluate", {{"expression", expression}, {"returnByValue", false}}, &reply);
+    const Status status = Command(
+        "Runtime.evaluate", {{"expression", expression}, {"returnByValue", false}, {"objectGroup", _objectGroup}},
+        &reply);
     if (status != 0) return status;
-    if (reply.contains("exceptionDetails")) return dom::kDomCallFailed;
-    *resultObjectId = reply["result"].value("objectId", "");
+    if (FieldOf(reply, "exceptionDetails") != nullptr) return dom::kDomCallFailed;
+    *resultObjectId = TextField(ObjectField(reply, "result"), "objectId");
     return 0;
 }
 
-Status ChromiumSession::Evaluate(const std::string& expression, Json* value, bool waitWithoutLimit) {
-    if (!_pipe) return kBrowserGone;
-    std::string sessionId;
-    {
-        std::lock_guard<std::mutex> lock(_lock);
-        sessionId = _sessionId;
-    }
+Status ChromiumSession::Evaluate(const std::string& expression, Json* value, std::chrono::milliseconds limit) {
     Json reply;
     const Status status =
-        _pipe->Call("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}}, sessionId, &reply,
-                    waitWithoutLimit ? std::chrono::milliseconds(0) : std::chrono::milliseconds(15000));
+        Command("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}}, &reply, limit);
     if (status != 0) return status;
-    if (reply.contains("exceptionDetails")) return dom::kDomCallFailed;
-    if (value != nullptr) *value = reply["result"].value("value", Json());
+    if (FieldOf(reply, "exceptionDetails") != nullptr) return dom::kDomCallFailed;
+    if (value != nullptr) {
+        const Json* field = FieldOf(ObjectField(reply, "result"), "value");
+        *value = field != nullptr ? *field : Json();
+    }
     return 0;
+}
+
+Status ChromiumSession::Alert(const std::string& text) {
+    // Returns when the box is closed: by the person at a visible window, at
+    // once for a headless one.
+    return Evaluate("window.alert(" + Json(text).dump() + ")", nullptr, kAlertLimit);
 }
 
 Status ChromiumSession::OpenWindow(const std::string& url) {
@@ -448,10 +595,14 @@ Status ChromiumSession::ClickAt(const std::string& objectId) {
     Json box;
     if (status == 0) status = Command("DOM.getBoxModel", {{"objectId", objectId}}, &box);
     if (status != 0) return status;
-    const Json quad = box["model"].value("content", Json::array());
-    if (quad.size() < 8) return dom::kDomCallFailed;
-    const double x = (quad[0].get<double>() + quad[4].get<double>()) / 2;
-    const double y = (quad[1].get<double>() + quad[5].get<double>()) / 2;
+    const Json& quad = ArrayField(ObjectField(box, "model"), "content");
+    const auto left = NumberAt(quad, 0);
+    const auto top = NumberAt(quad, 1);
+    const auto right = NumberAt(quad, 4);
+    const auto bottom = NumberAt(quad, 5);
+    if (!left || !top || !right || !bottom) return dom::kDomCallFailed;
+    const double x = (*left + *right) / 2;
+    const double y = (*top + *bottom) / 2;
     for (const char* type : {"mouseMoved", "mousePressed", "mouseReleased"}) {
         Json event = {{"type", type}, {"x", x}, {"y", y}};
         if (std::strcmp(type, "mouseMoved") != 0) {
@@ -464,12 +615,44 @@ Status ChromiumSession::ClickAt(const std::string& objectId) {
     return 0;
 }
 
+Status ChromiumSession::PressKey(const std::string& key, int windowsKeyCode) {
+    for (const char* type : {"keyDown", "keyUp"}) {
+        const Status status = Command("Input.dispatchKeyEvent", {{"type", type},
+                                                                 {"key", key},
+                                                                 {"code", key},
+                                                                 {"windowsVirtualKeyCode", windowsKeyCode}});
+        if (status != 0) return status;
+    }
+    return 0;
+}
+
+Status ChromiumSession::GetWindowBounds(ui::Rect* bounds, std::string* state) {
+    if (!_pipe || _windowId == 0) return kBrowserGone;
+    Json reply;
+    const Status status = _pipe->Call("Browser.getWindowBounds", {{"windowId", _windowId}}, "", &reply);
+    if (status != 0) return status;
+    const Json& values = ObjectField(reply, "bounds");
+    const auto left = IntegerField(values, "left").value_or(0);
+    const auto top = IntegerField(values, "top").value_or(0);
+    bounds->left = static_cast<int32_t>(left);
+    bounds->top = static_cast<int32_t>(top);
+    bounds->right = static_cast<int32_t>(left + IntegerField(values, "width").value_or(0));
+    bounds->bottom = static_cast<int32_t>(top + IntegerField(values, "height").value_or(0));
+    *state = TextField(values, "windowState");
+    return 0;
+}
+
+std::string ChromiumSession::TargetId() {
+    std::lock_guard<std::mutex> lock(_lock);
+    return _targetId;
+}
+
 int ChromiumSession::PageCount() {
     Json targets;
     if (!_pipe || _pipe->Call("Target.getTargets", Json::object(), "", &targets) != 0) return -1;
     int pages = 0;
-    for (const Json& target : targets.value("targetInfos", Json::array())) {
-        pages += target.value("type", "") == "page" ? 1 : 0;
+    for (const Json& target : ArrayField(targets, "targetInfos")) {
+        pages += TextField(target, "type") == "page" ? 1 : 0;
     }
     return pages;
 }

@@ -3,8 +3,13 @@
 // of the page are handed to the dialog's thread; the few that must be
 // answered while the dialog's thread waits for a command (a paused request,
 // a script dialog) are answered on the reader thread.
+//
+// The browser's window is the dialog's visible frame: it follows the
+// dialog's placement, a person closing it sends the dialog WM_CLOSE, and Esc
+// pressed in the page sends it IDCANCEL.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,19 +29,28 @@ public:
 
     // Starts the browser and attaches to its page.
     Status Open();
+    // Attaches to a page of a peer in this process instead of a browser
+    // (see DevToolsPipe::StartWithPeer); Pipe() then takes its messages.
+    Status OpenWithPeer(DevToolsPipe::CommandWriter writer);
+    DevToolsPipe* Pipe() { return _pipe.get(); }
     // Ends the browser; no event is delivered afterwards.
     void Close();
 
     Status Navigate(const char* url, const std::vector<uint8_t>* body, const char* headers);
     // Runtime calls on the page. `function` is called with `this` the remote
     // object and the JSON `arguments` as plain values; the result comes back
-    // as its value, or as a remote object id ("" for null/undefined).
+    // as its value, or as a remote object id ("" for null/undefined). Remote
+    // objects belong to the shown document and are released once the next
+    // document has loaded.
     Status CallFunction(const std::string& objectId, const std::string& function, const Json& arguments,
                         Json* value);
     Status CallForObject(const std::string& objectId, const std::string& function, const Json& arguments,
                          std::string* resultObjectId);
     Status EvaluateForObject(const std::string& expression, std::string* resultObjectId);
-    Status Evaluate(const std::string& expression, Json* value, bool waitWithoutLimit = false);
+    Status Evaluate(const std::string& expression, Json* value,
+                    std::chrono::milliseconds limit = kCommandLimit);
+    // The page's modal alert with `text` (UTF-8); returns when it is closed.
+    Status Alert(const std::string& text);
     Status OpenWindow(const std::string& url);
 
     // Click connections: the page calls back through a binding; the sink
@@ -44,19 +58,32 @@ public:
     Status ConnectClick(const std::string& objectId, dom::ClickSink& sink, int* connection);
     void DisconnectClick(int connection);
 
-    // A user's mouse click at the centre of the element.
+    // What a person does: a mouse click at the centre of the element, a key
+    // pressed and released in the page.
     Status ClickAt(const std::string& objectId);
+    Status PressKey(const std::string& key, int windowsKeyCode);
+    // The browser window's bounds and state ("normal", "minimized", ...).
+    Status GetWindowBounds(ui::Rect* bounds, std::string* state);
+    // The page's target, as other DevTools clients name it.
+    std::string TargetId();
     std::string LastDialogMessage();
     int PageCount();
     bool IsHeadless() const { return _headless; }
     int ProcessId() const { return _pipe ? _pipe->ProcessId() : -1; }
 
 private:
+    Status Attach();
+    void FollowDialog(const ui::Rect& rect, bool inSight);
     void OnEvent(const std::string& method, const Json& params, const std::string& sessionId);
+    void OnPausedRequest(const Json& params, const std::string& sessionId, std::unique_lock<std::mutex>& lock);
     // On the dialog's thread.
     void Deliver(const std::string& method, const Json& params);
     void DeliverClick(const Json& params);
-    Status Command(const std::string& method, const Json& params, Json* result = nullptr);
+    void StartNewObjectGroup();
+    Status Command(const std::string& method, const Json& params, Json* result = nullptr,
+                   std::chrono::milliseconds limit = kCommandLimit);
+    Status CallOnObject(const std::string& objectId, const std::string& function, const Json& arguments,
+                        bool byValue, Json* reply);
 
     struct PendingPost {
         std::vector<uint8_t> body;
@@ -72,14 +99,18 @@ private:
 
     std::mutex _lock;  // guards the members below, shared with the reader thread
     std::string _sessionId;
+    std::string _targetId;
     std::string _mainFrameId;
     std::unique_ptr<PendingPost> _pendingPost;
     std::string _lastDialogMessage;
 
     // Dialog thread only.
+    int64_t _windowId = 0;
     std::string _currentUrl;
     std::map<int, dom::ClickSink*> _clicks;
     int _nextClick = 1;
+    std::string _objectGroup;
+    int _documents = 0;
     int _requestsSeen = 0;
     int _requestsDone = 0;
     bool _loading = false;

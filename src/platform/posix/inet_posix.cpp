@@ -165,14 +165,21 @@ public:
         _result = CURLE_OK;
         _statusCode = 0;
         _contentLength.reset();
+        _lengthText.reset();
+        _lengthsConflict = false;
+        _chunked = false;
         _body.assign(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
         const uint32_t error = Attach();
         if (error != 0) return error;
         Drive([this] { return _headersDone || _finished; });
         if (Closed()) return kErrorOperationCancelled;
+        if (_headersDone && _lengthsConflict) return kErrorInvalidServerResponse;
         // Once the headers are in, the request has been sent; a transfer that
         // broke off after them fails the reads.
-        if (_headersDone) return 0;
+        if (_headersDone) {
+            TakeContentLength();
+            return 0;
+        }
         return _result != CURLE_OK ? MapCurlResult(_result) : kErrorInvalidServerResponse;
     }
 
@@ -185,8 +192,9 @@ public:
     uint32_t ContentLength(char* text, uint32_t textSize) const {
         if (!_headersDone) return kErrorIncorrectHandleState;
         if (!_contentLength) return kErrorHeaderNotFound;
-        if (_contentLength->size() >= textSize) return kErrorInsufficientBuffer;
-        std::memcpy(text, _contentLength->c_str(), _contentLength->size() + 1);
+        const std::string length = std::to_string(*_contentLength);
+        if (length.size() >= textSize) return kErrorInsufficientBuffer;
+        std::memcpy(text, length.c_str(), length.size() + 1);
         return 0;
     }
 
@@ -220,6 +228,7 @@ public:
     }
 
     void SetSecurityFlags(uint32_t flags) { _securityFlags = flags; }
+    void SetTimeout(uint32_t milliseconds) { _timeoutMilliseconds = milliseconds; }
     uint32_t SecurityFlags() const { return _securityFlags; }
 
 private:
@@ -244,6 +253,7 @@ private:
         curl_easy_setopt(_easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMilliseconds);
         curl_easy_setopt(_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(_easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+        curl_easy_setopt(_easy, CURLOPT_TIMEOUT_MS, static_cast<long>(_timeoutMilliseconds));
         curl_easy_setopt(_easy, CURLOPT_SSL_VERIFYPEER, (_securityFlags & kSecurityFlagIgnoreUnknownCa) ? 0L : 1L);
         curl_easy_setopt(_easy, CURLOPT_SSL_VERIFYHOST, (_flags & kFlagIgnoreCertCnInvalid) ? 0L : 2L);
         curl_easy_setopt(_easy, CURLOPT_WRITEFUNCTION, &OnBody);
@@ -310,14 +320,39 @@ private:
         return bytes;
     }
 
+    // The body's length as libcurl frames it: none for a chunked reply,
+    // whatever Content-Length said.
+    void TakeContentLength() {
+        curl_off_t length = -1;
+        if (!_chunked && curl_easy_getinfo(_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+            length >= 0) {
+            _contentLength = static_cast<uint64_t>(length);
+        }
+    }
+
+    // The value of a header line of the given name (lower case, with its
+    // colon), without surrounding blanks; false for a line of another name.
+    static bool HeaderValue(std::string_view line, std::string_view name, std::string_view* value) {
+        if (line.size() < name.size() || strncasecmp(line.data(), name.data(), name.size()) != 0) return false;
+        *value = line.substr(name.size());
+        while (!value->empty() && (value->front() == ' ' || value->front() == '\t')) value->remove_prefix(1);
+        while (!value->empty() && (value->back() == ' ' || value->back() == '\t')) value->remove_suffix(1);
+        return true;
+    }
+
     static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<Request*>(user);
         const size_t bytes = size * count;
+        // Lines after the final header block are a chunked reply's trailer:
+        // they describe nothing of the body already framed.
+        if (self->_headersDone) return bytes;
         std::string_view line(data, bytes);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
         if (line.substr(0, 5) == "HTTP/") {
             // A new response begins (an interim 1xx one precedes the final).
-            self->_contentLength.reset();
+            self->_lengthText.reset();
+            self->_lengthsConflict = false;
+            self->_chunked = false;
             const size_t blank = line.find(' ');
             self->_statusCode = 0;
             for (size_t at = blank == std::string_view::npos ? line.size() : blank + 1;
@@ -326,14 +361,15 @@ private:
             }
         } else if (line.empty()) {
             if (self->_statusCode >= 200) self->_headersDone = true;
-        } else {
-            constexpr std::string_view kName = "content-length:";
-            if (line.size() >= kName.size() && strncasecmp(line.data(), kName.data(), kName.size()) == 0) {
-                std::string_view value = line.substr(kName.size());
-                while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-                while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-                self->_contentLength = std::string(value);
-            }
+        } else if (std::string_view value; HeaderValue(line, "content-length:", &value)) {
+            // The same length twice is one length; two different ones leave
+            // no way to tell where the body ends.
+            if (self->_lengthText && *self->_lengthText != value) self->_lengthsConflict = true;
+            self->_lengthText = std::string(value);
+        } else if (HeaderValue(line, "transfer-encoding:", &value)) {
+            std::string coding(value);
+            for (char& c : coding) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (coding.find("chunked") != std::string::npos) self->_chunked = true;
         }
         return bytes;
     }
@@ -354,7 +390,13 @@ private:
     bool _finished = false;
     CURLcode _result = CURLE_OK;
     uint32_t _statusCode = 0;
-    std::optional<std::string> _contentLength;
+    uint32_t _timeoutMilliseconds = 0;
+    // The final response's Content-Length text, and whether another one
+    // disagreed with it.
+    std::optional<std::string> _lengthText;
+    bool _lengthsConflict = false;
+    bool _chunked = false;
+    std::optional<uint64_t> _contentLength;
 };
 
 class HandleTable {
@@ -467,6 +509,13 @@ void GetConnectedState(uint32_t* flags) { *flags = kConnectionLan; }
 bool GoOnline() { return true; }
 
 uint32_t AuthenticationDialog(Handle) { return kErrorCancelled; }
+
+uint32_t SetRequestTimeout(Handle handle, uint32_t milliseconds) {
+    std::shared_ptr<Request> request = Handles().Find<Request>(handle);
+    if (request == nullptr) return kErrorInvalidHandle;
+    request->SetTimeout(milliseconds);
+    return 0;
+}
 
 uint32_t QuerySecurityFlags(Handle handle, uint32_t* flags) {
     std::shared_ptr<Request> request = Handles().Find<Request>(handle);

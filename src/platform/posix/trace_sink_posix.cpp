@@ -1,37 +1,54 @@
-#include "platform/trace_sink.h"
+#include <fcntl.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/trace_sink.h"
 
 namespace zun::platform {
 namespace {
 
+constexpr int kNoSink = -1;
+
 // ZUN_TRACE unset: no tracing. Empty, "1" or "stderr": standard error.
-// Anything else names a file that lines are appended to.
-FILE* OpenSink() {
+// Anything else names a file that lines are appended to. The file is opened
+// without blocking: a FIFO that nobody reads refuses the open at once, and
+// a full one drops lines rather than holding up the engine. A file that
+// cannot be opened leaves the lines on standard error.
+int OpenSink() {
     const char* setting = std::getenv("ZUN_TRACE");
-    if (setting == nullptr) return nullptr;
+    if (setting == nullptr) return kNoSink;
     if (setting[0] == '\0' || std::strcmp(setting, "1") == 0 || std::strcmp(setting, "stderr") == 0) {
-        return stderr;
+        return STDERR_FILENO;
     }
-    FILE* file = std::fopen(setting, "ae");
-    if (file == nullptr) return stderr;
-    std::setvbuf(file, nullptr, _IOLBF, 0);
-    return file;
+    const int file = open(setting, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    return file >= 0 ? file : STDERR_FILENO;
 }
 
-FILE* Sink() {
-    static FILE* const sink = OpenSink();
+int Sink() {
+    static const int sink = OpenSink();
     return sink;
 }
 
 }  // namespace
 
-bool TraceSinkEnabled() { return Sink() != nullptr; }
+bool TraceSinkEnabled() { return Sink() != kNoSink; }
 
 void WriteTraceLine(const char* line) {
-    if (FILE* sink = Sink()) std::fputs(line, sink);
+    const int sink = Sink();
+    if (sink == kNoSink) return;
+    // One write per line keeps lines of several threads whole in an
+    // append-only file.
+    size_t left = std::strlen(line);
+    while (left > 0) {
+        const ssize_t written = write(sink, line, left);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        line += written;
+        left -= static_cast<size_t>(written);
+    }
 }
 
 }  // namespace zun::platform

@@ -4,6 +4,7 @@
 // All window state lives behind one lock, and one condition wakes every
 // waiting loop and sender, which keeps the cross-thread rules simple.
 #include "platform/ui.h"
+#include "platform/posix/window_placement.h"
 
 #include <dlfcn.h>
 
@@ -18,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/boundary.h"
 #include "base/bounded_text.h"
 
 namespace zun::platform::ui {
@@ -68,6 +70,7 @@ struct Window {
     intptr_t endCode = 0;
     std::deque<std::shared_ptr<Pending>> queue;
     std::vector<Timer> timers;
+    std::shared_ptr<PlacementObserver> placementObserver;
 };
 
 // Dialog units to pixels for the dialogs' 8-point font.
@@ -145,16 +148,22 @@ Window& AddWindow(Kind kind, uintptr_t parent) {
     return *window;
 }
 
-// Removes a window with its children; pending sends to them fail.
-void RemoveWindowLocked(uintptr_t id) {
+// Removes a window with its children; pending sends to them fail. Tasks
+// still queued for them are never run: they move to `dropped`, which the
+// caller destroys once the lock is released, since a task's captures may
+// call back into the window system.
+void RemoveWindowLocked(uintptr_t id, std::vector<std::shared_ptr<Pending>>& dropped) {
     std::vector<uintptr_t> children;
     for (auto& [childId, child] : gWindows) {
         if (child->parent == id) children.push_back(childId);
     }
-    for (uintptr_t child : children) RemoveWindowLocked(child);
+    for (uintptr_t child : children) RemoveWindowLocked(child, dropped);
     auto it = gWindows.find(id);
     if (it == gWindows.end()) return;
-    for (auto& pending : it->second->queue) pending->failed = true;
+    for (auto& pending : it->second->queue) {
+        pending->failed = true;
+        dropped.push_back(std::move(pending));
+    }
     gWindows.erase(it);
     gWake.notify_all();
 }
@@ -184,17 +193,27 @@ intptr_t Dispatch(std::unique_lock<std::mutex>& lock, uintptr_t id, uint32_t mes
     const WindowHandle dialogHandle = ToHandle(dialog->id);
     lock.unlock();
     intptr_t result = 0;
-    if (statusBarMouse) {
-        handler->OnStatusBarMouse(dialogHandle, message, wParam, lParam);
-    } else {
-        bool handled = false;
-        result = handler->OnMessage(dialogHandle, message, wParam, lParam, handled);
-        if (!handled && message == kMsgClose) {
-            handler->OnMessage(dialogHandle, kMsgCommand, static_cast<uintptr_t>(kIdCancel), 0, handled);
+    try {
+        if (statusBarMouse) {
+            handler->OnStatusBarMouse(dialogHandle, message, wParam, lParam);
+        } else {
+            bool handled = false;
+            result = handler->OnMessage(dialogHandle, message, wParam, lParam, handled);
+            if (!handled && message == kMsgClose) {
+                handler->OnMessage(dialogHandle, kMsgCommand, static_cast<uintptr_t>(kIdCancel), 0, handled);
+            }
         }
     }
+    ZUN_CATCH_LOG()
     lock.lock();
     return result;
+}
+
+void RunTask(const std::function<void()>& task) {
+    try {
+        task();
+    }
+    ZUN_CATCH_LOG()
 }
 
 // Runs one queued call or one due timer of any window of this thread. Returns
@@ -211,7 +230,8 @@ bool RunOne(std::unique_lock<std::mutex>& lock, Clock::time_point* nextDue) {
             const uintptr_t windowId = id;
             if (pending->task) {
                 lock.unlock();
-                pending->task();
+                RunTask(pending->task);
+                pending->task = nullptr;  // its captures go with the lock released
                 lock.lock();
             } else {
                 pending->result = Dispatch(lock, windowId, pending->message, pending->wParam, pending->lParam);
@@ -240,6 +260,32 @@ Status WithWindow(WindowHandle handle, const std::function<void(Window&)>& chang
     if (window == nullptr) return ZUN_E_NOT_FOUND;
     change(*window);
     return 0;
+}
+
+bool InSight(const Rect& rect) {
+    return rect.Width() > 0 && rect.Height() > 0 && rect.right > kWorkArea.left && rect.left < kWorkArea.right &&
+           rect.bottom > kWorkArea.top && rect.top < kWorkArea.bottom;
+}
+
+// Tells the window's placement observer, if it has one, where it is now.
+void NotifyPlacement(WindowHandle handle) {
+    std::shared_ptr<PlacementObserver> observer;
+    Rect rect;
+    {
+        std::lock_guard<std::mutex> lock(gLock);
+        Window* window = Find(handle);
+        if (window == nullptr || !window->placementObserver) return;
+        observer = window->placementObserver;
+        rect = window->rect;
+    }
+    (*observer)(rect, InSight(rect));
+}
+
+// A change of a window's geometry, then the news to its observer.
+Status ChangePlacement(WindowHandle handle, const std::function<void(Window&)>& change) {
+    const Status status = WithWindow(handle, change);
+    if (status == 0) NotifyPlacement(handle);
+    return status;
 }
 
 Status CopyOut(const std::string& text, char* buffer, size_t size) {
@@ -281,6 +327,7 @@ Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler
                       intptr_t* code) {
     const DialogTemplate* dialogTemplate = FindTemplate(templateId);
     if (dialogTemplate == nullptr) return ZUN_E_NOT_FOUND;
+    std::vector<std::shared_ptr<Pending>> dropped;  // destroyed after the lock is released
     std::unique_lock<std::mutex> lock(gLock);
     Window& dialog = AddWindow(Kind::Dialog, 0);
     const uintptr_t dialogId = dialog.id;
@@ -315,7 +362,7 @@ Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler
         Dispatch(lock, dialogId, kMsgDestroy, 0, 0);
         it = gWindows.find(dialogId);
         if (it != gWindows.end()) it->second->handler = nullptr;
-        RemoveWindowLocked(dialogId);
+        RemoveWindowLocked(dialogId, dropped);
     }
     if (code != nullptr) *code = endCode;
     return 0;
@@ -353,6 +400,7 @@ WindowHandle GetDialogItem(WindowHandle dialog, int controlId) {
 }
 
 Status DestroyWindow(WindowHandle window) {
+    std::vector<std::shared_ptr<Pending>> dropped;  // destroyed after the lock is released
     std::lock_guard<std::mutex> lock(gLock);
     Window* target = Find(window);
     if (target == nullptr) return ZUN_E_NOT_FOUND;
@@ -361,7 +409,7 @@ Status DestroyWindow(WindowHandle window) {
         target->endCode = 0;
         gWake.notify_all();
     } else {
-        RemoveWindowLocked(target->id);
+        RemoveWindowLocked(target->id, dropped);
     }
     return 0;
 }
@@ -433,29 +481,32 @@ Status GetClientRect(WindowHandle window, Rect* rect) {
 }
 
 Status SetWindowSize(WindowHandle window, int32_t width, int32_t height) {
-    return WithWindow(window, [width, height](Window& target) {
+    return ChangePlacement(window, [width, height](Window& target) {
         target.rect.right = target.rect.left + std::max(0, width);
         target.rect.bottom = target.rect.top + std::max(0, height);
     });
 }
 
 Status SetWindowBounds(WindowHandle window, const Rect& rect) {
-    return WithWindow(window, [&rect](Window& target) { target.rect = rect; });
+    return ChangePlacement(window, [&rect](Window& target) { target.rect = rect; });
 }
 
 Status CenterWindow(WindowHandle window, WindowHandle on) {
-    std::lock_guard<std::mutex> lock(gLock);
-    Window* target = Find(window);
-    if (target == nullptr) return ZUN_E_NOT_FOUND;
-    Rect around = kWorkArea;
-    if (Window* anchor = on == nullptr ? nullptr : Find(on)) around = anchor->rect;
-    const int32_t width = target->rect.Width();
-    const int32_t height = target->rect.Height();
-    int32_t left = around.left + (around.Width() - width) / 2;
-    int32_t top = around.top + (around.Height() - height) / 2;
-    left = std::max(kWorkArea.left, std::min(left, kWorkArea.right - width));
-    top = std::max(kWorkArea.top, std::min(top, kWorkArea.bottom - height));
-    target->rect = {left, top, left + width, top + height};
+    {
+        std::lock_guard<std::mutex> lock(gLock);
+        Window* target = Find(window);
+        if (target == nullptr) return ZUN_E_NOT_FOUND;
+        Rect around = kWorkArea;
+        if (Window* anchor = on == nullptr ? nullptr : Find(on)) around = anchor->rect;
+        const int32_t width = target->rect.Width();
+        const int32_t height = target->rect.Height();
+        int32_t left = around.left + (around.Width() - width) / 2;
+        int32_t top = around.top + (around.Height() - height) / 2;
+        left = std::max(kWorkArea.left, std::min(left, kWorkArea.right - width));
+        top = std::max(kWorkArea.top, std::min(top, kWorkArea.bottom - height));
+        target->rect = {left, top, left + width, top + height};
+    }
+    NotifyPlacement(window);
     return 0;
 }
 
@@ -472,6 +523,16 @@ bool IsWindowVisible(WindowHandle window) {
 }
 
 bool IsWindowMinimized(WindowHandle) { return false; }
+
+Status ObserveWindowPlacement(WindowHandle dialog, PlacementObserver observer) {
+    const bool observed = static_cast<bool>(observer);
+    const Status status = WithWindow(dialog, [&observer](Window& target) {
+        target.placementObserver =
+            observer ? std::make_shared<PlacementObserver>(std::move(observer)) : nullptr;
+    });
+    if (status == 0 && observed) NotifyPlacement(dialog);
+    return status;
+}
 
 Status SetToolWindow(WindowHandle window, bool toolWindow) {
     return WithWindow(window, [toolWindow](Window& target) { target.toolWindow = toolWindow; });

@@ -1,13 +1,18 @@
 #include "platform/win32/browser_host_class.h"
 
+#include "base/boundary.h"
+
 namespace zun::platform::win32 {
 namespace {
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SIZE) {
-        if (auto* listener = reinterpret_cast<HostResizeListener*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
-            listener->OnHostResized();
+        try {
+            if (auto* listener = reinterpret_cast<HostResizeListener*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+                listener->OnHostResized();
+            }
         }
+        ZUN_CATCH_LOG()
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "base/boundary.h"
 #include "base/trace.h"
 #include "platform/win32/bstr_text.h"
 #include "platform/win32/counted_object.h"
@@ -167,34 +168,37 @@ public:
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override {
-        if (!_attached || params == nullptr) return S_OK;
-        const UINT count = params->cArgs;
-        auto argument = [&](UINT fromLast) -> const VARIANT* {
-            return fromLast < count ? &params->rgvarg[fromLast] : nullptr;
-        };
-        switch (id) {
-            case DISPID_BEFORENAVIGATE2:
-                if (count == 7) _events.OnBeforeNavigate2(Text(argument(5)).c_str());
-                break;
-            case DISPID_DOCUMENTCOMPLETE:
-                if (count == 2) _events.OnDocumentComplete(Text(argument(0)).c_str());
-                break;
-            case DISPID_DOWNLOADBEGIN:
-                _events.OnDownloadBegin();
-                break;
-            case DISPID_DOWNLOADCOMPLETE:
-                _events.OnDownloadComplete();
-                break;
-            case DISPID_PROGRESSCHANGE:
-                if (count == 2) _events.OnProgressChange(Number(argument(1)), Number(argument(0)));
-                break;
-            case DISPID_SETSECURELOCKICON:
-                if (count == 1) _events.OnSetSecureLockIcon(Number(argument(0)));
-                break;
-            default:
-                break;
+        try {
+            if (!_attached || params == nullptr) return S_OK;
+            const UINT count = params->cArgs;
+            auto argument = [&](UINT fromLast) -> const VARIANT* {
+                return fromLast < count ? &params->rgvarg[fromLast] : nullptr;
+            };
+            switch (id) {
+                case DISPID_BEFORENAVIGATE2:
+                    if (count == 7) _events.OnBeforeNavigate2(Text(argument(5)).c_str());
+                    break;
+                case DISPID_DOCUMENTCOMPLETE:
+                    if (count == 2) _events.OnDocumentComplete(Text(argument(0)).c_str());
+                    break;
+                case DISPID_DOWNLOADBEGIN:
+                    _events.OnDownloadBegin();
+                    break;
+                case DISPID_DOWNLOADCOMPLETE:
+                    _events.OnDownloadComplete();
+                    break;
+                case DISPID_PROGRESSCHANGE:
+                    if (count == 2) _events.OnProgressChange(Number(argument(1)), Number(argument(0)));
+                    break;
+                case DISPID_SETSECURELOCKICON:
+                    if (count == 1) _events.OnSetSecureLockIcon(Number(argument(0)));
+                    break;
+                default:
+                    break;
+            }
+            return S_OK;
         }
-        return S_OK;
+        ZUN_CATCH_RETURN()
     }
 
 private:

@@ -6,17 +6,23 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "platform/win32/last_error.h"
+#include "platform/win32/request_workers.h"
 
 namespace zun::platform::inet {
 namespace {
@@ -26,31 +32,67 @@ uint32_t ResultOf(BOOL ok) { return ok ? 0 : win32::LastErrorOr(ERROR_INTERNET_I
 // Largest piece of a body taken from the system in one read.
 constexpr DWORD kReadAhead = 64 * 1024;
 
+void ReleaseModule(HMODULE module) { FreeLibrary(module); }
+void CloseThreadHandle(HANDLE thread) { ::CloseHandle(thread); }
+using ModuleReference = UniqueHandle<HMODULE, &ReleaseModule>;
+using ThreadHandle = UniqueHandle<HANDLE, &CloseThreadHandle>;
+
+// Request workers running now; the module may not be unloaded while any runs.
+std::atomic<long> g_runningWorkers{0};
+
 // The calls of a request that wait for the server (send, read) run on a
-// thread of the request's own, while the caller waits for them or for the
-// request's handle to be closed. Not every implementation of the system API
-// makes a blocked call return when its handle is closed by another thread;
-// this way the caller returns at once, and the abandoned call ends on its
-// own with nothing of the caller's in use.
+// thread of the request's own, while the caller waits for them, for the
+// request's handle to be closed, or for the request's time limit. Not every
+// implementation of the system API makes a blocked call return when its
+// handle is closed by another thread; this way the caller returns at once,
+// and the abandoned call ends on its own with nothing of the caller's in use.
+// The thread holds a reference on the module that holds this code, so that
+// unloading the engine while a call is abandoned leaves the code in place
+// until the thread is gone.
 class RequestWorker {
 public:
     using Job = std::function<uint32_t(RequestWorker&)>;
 
     static std::shared_ptr<RequestWorker> Start() {
         auto worker = std::make_shared<RequestWorker>();
-        std::thread([worker] { worker->Serve(); }).detach();
+        ModuleReference module;
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ThreadMain),
+                                module.Out())) {
+            return nullptr;
+        }
+        std::unique_ptr<ThreadStart> start(new (std::nothrow) ThreadStart{worker, std::move(module)});
+        if (start == nullptr) return nullptr;
+        g_runningWorkers.fetch_add(1);
+        const ThreadHandle thread(CreateThread(nullptr, 0, &ThreadMain, start.get(), 0, nullptr));
+        if (!thread) {
+            g_runningWorkers.fetch_sub(1);
+            return nullptr;
+        }
+        // The thread owns its start from here on.
+        start.release();
         return worker;
     }
 
     // Runs `job` on the worker thread; ERROR_INTERNET_OPERATION_CANCELLED
-    // when the request is closed before it ends.
+    // when the request is closed before it ends, ERROR_INTERNET_TIMEOUT when
+    // the request's time limit passes first.
     uint32_t Run(Job job) {
         std::unique_lock<std::mutex> lock(_mutex);
         if (_closed) return ERROR_INTERNET_OPERATION_CANCELLED;
+        // A job abandoned at the time limit may still run: no other starts.
+        if (_timedOut) return ERROR_INTERNET_TIMEOUT;
         _job = std::move(job);
         _done = false;
         _changed.notify_all();
-        _changed.wait(lock, [this] { return _done || _closed; });
+        const auto finished = [this] { return _done || _closed; };
+        if (_deadline) {
+            if (!_changed.wait_until(lock, *_deadline, finished)) {
+                _timedOut = true;
+                return ERROR_INTERNET_TIMEOUT;
+            }
+        } else {
+            _changed.wait(lock, finished);
+        }
         if (!_done) return ERROR_INTERNET_OPERATION_CANCELLED;
         return _result;
     }
@@ -59,6 +101,17 @@ public:
         std::lock_guard<std::mutex> lock(_mutex);
         _closed = true;
         _changed.notify_all();
+    }
+
+    void SetTimeout(uint32_t milliseconds) {
+        std::lock_guard<std::mutex> lock(_mutex);
+        _timeout = std::chrono::milliseconds(milliseconds);
+    }
+
+    // The time limit counts from the send.
+    void StartTimeLimit() {
+        std::lock_guard<std::mutex> lock(_mutex);
+        if (_timeout.count() > 0) _deadline = std::chrono::steady_clock::now() + _timeout;
     }
 
     void SetReadAhead(std::vector<char> data) {
@@ -80,6 +133,30 @@ public:
     }
 
 private:
+    struct ThreadStart {
+        std::shared_ptr<RequestWorker> worker;
+        ModuleReference module;
+    };
+
+    static DWORD WINAPI ThreadMain(void* parameter) {
+        HMODULE module = nullptr;
+        {
+            std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+            module = start->module.Release();
+            try {
+                start->worker->Serve();
+            } catch (...) {
+                // Nothing leaves the thread; the waiting caller is told by
+                // the close that ends the request.
+            }
+        }
+        // Everything of this module's that the thread used is gone; the
+        // module may go with the reference, and the thread ends in the
+        // system's code.
+        g_runningWorkers.fetch_sub(1);
+        FreeLibraryAndExitThread(module, 0);
+    }
+
     void Serve() {
         std::unique_lock<std::mutex> lock(_mutex);
         for (;;) {
@@ -89,6 +166,7 @@ private:
             _job = nullptr;
             lock.unlock();
             const uint32_t result = job(*this);
+            job = nullptr;
             lock.lock();
             _result = result;
             _done = true;
@@ -101,7 +179,10 @@ private:
     Job _job;
     bool _done = false;
     bool _closed = false;
+    bool _timedOut = false;
     uint32_t _result = 0;
+    std::chrono::milliseconds _timeout{0};
+    std::optional<std::chrono::steady_clock::time_point> _deadline;
     std::vector<char> _readAhead;
     size_t _readAt = 0;
 };
@@ -114,10 +195,12 @@ std::map<Handle, std::shared_ptr<RequestWorker>>& Workers() {
     return *workers;
 }
 
-void AddWorker(Handle request) {
+bool AddWorker(Handle request) {
     std::shared_ptr<RequestWorker> worker = RequestWorker::Start();
+    if (worker == nullptr) return false;
     std::lock_guard<std::mutex> lock(g_workersMutex);
     Workers()[request] = std::move(worker);
+    return true;
 }
 
 std::shared_ptr<RequestWorker> FindWorker(Handle request) {
@@ -138,12 +221,29 @@ void RemoveWorker(Handle handle) {
     worker->Close();
 }
 
+// Whether the reply names two different Content-Lengths: then no reading of
+// its body can be trusted. The same length twice is one length.
+bool LengthsConflict(Handle request) {
+    char first[32] = {};
+    DWORD size = sizeof first;
+    DWORD index = 0;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, first, &size, &index)) return false;
+    for (;;) {
+        char next[32] = {};
+        size = sizeof next;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, next, &size, &index)) return false;
+        if (std::strcmp(first, next) != 0) return true;
+    }
+}
+
 uint32_t HandleOrError(HINTERNET created, Handle* out) {
     *out = created;
     return created != nullptr ? 0 : GetLastError();
 }
 
 }  // namespace
+
+bool RequestWorkersRunning() { return g_runningWorkers.load() != 0; }
 
 uint32_t Open(const char* agent, uint32_t accessType, const char* proxy, Handle* session) {
     return HandleOrError(InternetOpenA(agent, accessType, proxy, nullptr, 0), session);
@@ -159,8 +259,20 @@ uint32_t OpenRequest(Handle connection, const char* verb, const char* path, cons
     const uint32_t error = HandleOrError(
         HttpOpenRequestA(connection, verb, path, nullptr, nullptr, const_cast<const char**>(acceptTypes), flags, 0),
         request);
-    if (error == 0) AddWorker(*request);
+    if (error == 0 && !AddWorker(*request)) {
+        const uint32_t workerError = win32::LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+        InternetCloseHandle(*request);
+        *request = nullptr;
+        return workerError;
+    }
     return error;
+}
+
+uint32_t SetRequestTimeout(Handle request, uint32_t milliseconds) {
+    std::shared_ptr<RequestWorker> worker = FindWorker(request);
+    if (worker == nullptr) return ERROR_INVALID_HANDLE;
+    worker->SetTimeout(milliseconds);
+    return 0;
 }
 
 uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength) {
@@ -169,10 +281,13 @@ uint32_t SendRequest(Handle request, const void* body, uint32_t bodyLength) {
     // The job owns a copy of the body: a caller that gave up on a blocked
     // send may release its own.
     std::string copy(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
-    return worker->Run([request, copy = std::move(copy)](RequestWorker&) mutable -> uint32_t {
+    worker->StartTimeLimit();
+    const uint32_t error = worker->Run([request, copy = std::move(copy)](RequestWorker&) mutable -> uint32_t {
         return ResultOf(HttpSendRequestA(request, nullptr, 0, copy.empty() ? nullptr : copy.data(),
                                          static_cast<DWORD>(copy.size())));
     });
+    if (error == 0 && LengthsConflict(request)) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    return error;
 }
 
 uint32_t QueryStatusCode(Handle request, uint32_t* statusCode) {
@@ -184,6 +299,14 @@ uint32_t QueryStatusCode(Handle request, uint32_t* statusCode) {
 }
 
 uint32_t QueryContentLength(Handle request, char* text, uint32_t textSize) {
+    // A chunked body ends where its chunks end, whatever length it names.
+    char coding[64] = {};
+    DWORD codingSize = sizeof coding;
+    if (HttpQueryInfoA(request, HTTP_QUERY_TRANSFER_ENCODING, coding, &codingSize, nullptr)) {
+        std::string lower(coding, strnlen(coding, sizeof coding));
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower.find("chunked") != std::string::npos) return kErrorHeaderNotFound;
+    }
     DWORD size = textSize;
     return ResultOf(HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr));
 }

@@ -1,5 +1,6 @@
 #include "platform/win32/mshtml_dom.h"
 
+#include "base/boundary.h"
 #include "platform/win32/bstr_text.h"
 #include "platform/win32/com_ref.h"
 #include "platform/win32/dispatch_sink.h"
@@ -25,21 +26,24 @@ public:
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override {
-        if (id != kDispidOnClick) return S_OK;
-        dom::ElementRef source;
-        if (params != nullptr && params->cArgs >= 1 && V_VT(&params->rgvarg[0]) == VT_DISPATCH) {
-            ComRef<IHTMLEventObj> event;
-            if (SUCCEEDED(event.QueryFrom(V_DISPATCH(&params->rgvarg[0]), IID_IHTMLEventObj))) {
-                ComRef<IHTMLElement> element;
-                if (SUCCEEDED(event->get_srcElement(element.Out()))) source = Wrap(element.Get());
+        try {
+            if (id != kDispidOnClick) return S_OK;
+            dom::ElementRef source;
+            if (params != nullptr && params->cArgs >= 1 && V_VT(&params->rgvarg[0]) == VT_DISPATCH) {
+                ComRef<IHTMLEventObj> event;
+                if (SUCCEEDED(event.QueryFrom(V_DISPATCH(&params->rgvarg[0]), IID_IHTMLEventObj))) {
+                    ComRef<IHTMLElement> element;
+                    if (SUCCEEDED(event->get_srcElement(element.Out()))) source = Wrap(element.Get());
+                }
             }
+            const bool allow = _sink.OnClick(source);
+            if (result != nullptr) {
+                V_VT(result) = VT_BOOL;
+                V_BOOL(result) = allow ? VARIANT_TRUE : VARIANT_FALSE;
+            }
+            return S_OK;
         }
-        const bool allow = _sink.OnClick(source);
-        if (result != nullptr) {
-            V_VT(result) = VT_BOOL;
-            V_BOOL(result) = allow ? VARIANT_TRUE : VARIANT_FALSE;
-        }
-        return S_OK;
+        ZUN_CATCH_RETURN()
     }
 
 private:

@@ -5,8 +5,12 @@
 
 #include <commctrl.h>
 
+#include <deque>
+#include <map>
+#include <mutex>
 #include <string>
 
+#include "base/boundary.h"
 #include "base/bounded_text.h"
 #include "platform/win32/browser_host_class.h"
 #include "platform/win32/engine_module.h"
@@ -34,6 +38,55 @@ constexpr WPARAM kSentTask = 1;
 
 bool IsOwnThread(HWND hwnd) { return GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId(); }
 
+// Tasks posted to a dialog wait in a queue of the dialog's own; the posted
+// message only says "run the next one". The queue lives from WM_INITDIALOG
+// to WM_NCDESTROY, and tasks still in it then are destroyed with it, so a
+// task posted to a dialog that goes away is freed, never leaked.
+class PostedTasks {
+public:
+    void Open(HWND dialog) {
+        std::lock_guard<std::mutex> lock(_lock);
+        _queues[dialog];
+    }
+    void Close(HWND dialog) {
+        std::deque<std::function<void()>> dropped;
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            auto it = _queues.find(dialog);
+            if (it == _queues.end()) return;
+            dropped.swap(it->second);
+            _queues.erase(it);
+        }
+        // Destroyed outside the lock: a task's captures may post again.
+    }
+    bool Post(HWND dialog, std::function<void()> task) {
+        std::lock_guard<std::mutex> lock(_lock);
+        auto it = _queues.find(dialog);
+        if (it == _queues.end()) return false;
+        it->second.push_back(std::move(task));
+        if (PostMessageA(dialog, TaskMessage(), kPostedTask, 0)) return true;
+        it->second.pop_back();
+        return false;
+    }
+    std::function<void()> Next(HWND dialog) {
+        std::lock_guard<std::mutex> lock(_lock);
+        auto it = _queues.find(dialog);
+        if (it == _queues.end() || it->second.empty()) return {};
+        std::function<void()> task = std::move(it->second.front());
+        it->second.pop_front();
+        return task;
+    }
+
+private:
+    std::mutex _lock;
+    std::map<HWND, std::deque<std::function<void()>>> _queues;
+};
+
+PostedTasks& ThePostedTasks() {
+    static PostedTasks tasks;
+    return tasks;
+}
+
 struct DialogStart {
     DialogHandler* handler;
     LPARAM initParam;
@@ -44,40 +97,50 @@ DialogHandler* HandlerOf(HWND dialog) {
 }
 
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* start = reinterpret_cast<DialogStart*>(lParam);
-        SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(start->handler));
+    try {
+        if (message == WM_INITDIALOG) {
+            auto* start = reinterpret_cast<DialogStart*>(lParam);
+            SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(start->handler));
+            ThePostedTasks().Open(dialog);
+            bool handled = false;
+            return start->handler->OnMessage(ToHandle(dialog), message, wParam, start->initParam, handled);
+        }
+        if (message == WM_NCDESTROY) ThePostedTasks().Close(dialog);
+        if (message == TaskMessage() && message != 0) {
+            if (wParam == kPostedTask) {
+                if (std::function<void()> task = ThePostedTasks().Next(dialog)) task();
+            } else {
+                (*reinterpret_cast<std::function<void()>*>(lParam))();
+            }
+            return TRUE;
+        }
+        DialogHandler* handler = HandlerOf(dialog);
+        if (handler == nullptr) return FALSE;
         bool handled = false;
-        return start->handler->OnMessage(ToHandle(dialog), message, wParam, start->initParam, handled);
-    }
-    if (message == TaskMessage() && message != 0) {
-        auto* task = reinterpret_cast<std::function<void()>*>(lParam);
-        (*task)();
-        if (wParam == kPostedTask) delete task;
+        const intptr_t result = handler->OnMessage(ToHandle(dialog), message, wParam, lParam, handled);
+        if (!handled) return FALSE;
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
         return TRUE;
     }
-    DialogHandler* handler = HandlerOf(dialog);
-    if (handler == nullptr) return FALSE;
-    bool handled = false;
-    const intptr_t result = handler->OnMessage(ToHandle(dialog), message, wParam, lParam, handled);
-    if (!handled) return FALSE;
-    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
-    return TRUE;
+    ZUN_CATCH_RETURN_VALUE(FALSE)
 }
 
 constexpr char kStatusBarProcProperty[] = "ZunServer.StatusBarProc";
 
 LRESULT CALLBACK StatusBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto previous = reinterpret_cast<WNDPROC>(GetPropA(bar, kStatusBarProcProperty));
-    if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
-        HWND dialog = GetParent(bar);
-        if (DialogHandler* handler = HandlerOf(dialog)) {
-            handler->OnStatusBarMouse(ToHandle(dialog), message, wParam, lParam);
+    try {
+        auto previous = reinterpret_cast<WNDPROC>(GetPropA(bar, kStatusBarProcProperty));
+        if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
+            HWND dialog = GetParent(bar);
+            if (DialogHandler* handler = HandlerOf(dialog)) {
+                handler->OnStatusBarMouse(ToHandle(dialog), message, wParam, lParam);
+            }
+            return 0;
         }
-        return 0;
+        if (message == WM_NCDESTROY) RemovePropA(bar, kStatusBarProcProperty);
+        return CallWindowProcA(previous, bar, message, wParam, lParam);
     }
-    if (message == WM_NCDESTROY) RemovePropA(bar, kStatusBarProcProperty);
-    return CallWindowProcA(previous, bar, message, wParam, lParam);
+    ZUN_CATCH_RETURN_VALUE(0)
 }
 
 HICON LoadSmallIcon(int iconId) {
@@ -89,10 +152,13 @@ thread_local HHOOK tKeyboardHook = nullptr;
 thread_local KeyFilter* tKeyFilter = nullptr;
 
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
-    auto* msg = reinterpret_cast<MSG*>(lParam);
-    if (code >= 0 && tKeyFilter != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP)) {
-        if (tKeyFilter->OnKeyMessage(msg->message, static_cast<uint32_t>(msg->wParam))) *msg = MSG{};
+    try {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        if (code >= 0 && tKeyFilter != nullptr && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP)) {
+            if (tKeyFilter->OnKeyMessage(msg->message, static_cast<uint32_t>(msg->wParam))) *msg = MSG{};
+        }
     }
+    ZUN_CATCH_LOG()
     return CallNextHookEx(tKeyboardHook, code, wParam, lParam);
 }
 
@@ -143,12 +209,7 @@ Status SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam
 
 bool PostWindowTask(WindowHandle window, std::function<void()> task) {
     if (!IsWindow(window) || !task) return false;
-    auto* posted = new std::function<void()>(std::move(task));
-    if (!PostMessageA(ToHwnd(window), TaskMessage(), kPostedTask, reinterpret_cast<LPARAM>(posted))) {
-        delete posted;
-        return false;
-    }
-    return true;
+    return ThePostedTasks().Post(ToHwnd(window), std::move(task));
 }
 
 namespace {

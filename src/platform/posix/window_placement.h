@@ -1,0 +1,22 @@
+// The headless window system's side of the browser window: a dialog's
+// visible counterpart learns where the dialog is and whether it can be seen,
+// so that it can follow it.
+#pragma once
+
+#include <functional>
+
+#include "platform/ui.h"
+
+namespace zun::platform::ui {
+
+// `rect` in screen coordinates; `inSight` is false while the dialog is
+// hidden: no area, or entirely outside the work area (as a dialog moved to
+// -1000,-1000 is).
+using PlacementObserver = std::function<void(const Rect& rect, bool inSight)>;
+
+// Calls `observer` with the dialog's placement now and after every change
+// of it, on the thread that makes the change, without any window-system
+// lock held. One observer per dialog; null removes it.
+Status ObserveWindowPlacement(WindowHandle dialog, PlacementObserver observer);
+
+}  // namespace zun::platform::ui

@@ -1,0 +1,28 @@
+// The handshake's wait window is the wizard controller's wait wizard.
+#include "base/trace.h"
+#include "update/wait_window_host.h"
+#include "wizard/wizard_controller.h"
+
+namespace zun {
+namespace {
+
+class WizardWaitWindow final : public WaitWindowHost {
+public:
+    void ResetWaitClose() override { TheWizardController().ResetWaitClose(); }
+    void RunWaitWizard() override {
+        const Status status = TheWizardController().RunWaitWizard();
+        if (status != 0) ZUN_TRACE("ZUN_E: DoInitialHandShake(): RunWaitWizard(): Failure 0x%08X", status);
+    }
+    WindowHandle GetRunningWizardHWND() override { return TheWizardController().GetRunningWizardHWND(); }
+    void CloseRunningWizard() override { TheWizardController().CloseRunningWizard(); }
+    void UnregisterHostWindowClasses() override { TheWizardController().UnregisterHostWindowClasses(); }
+};
+
+}  // namespace
+
+WaitWindowHost& TheWizardWaitWindow() {
+    static WizardWaitWindow waitWindow;
+    return waitWindow;
+}
+
+}  // namespace zun

@@ -1,0 +1,180 @@
+// The DevTools pipe without a browser: its child process and descriptors,
+// SIGPIPE, and what it does with messages that make no sense.
+#include <signal.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "platform/posix/devtools_pipe.h"
+
+namespace zun {
+namespace {
+
+using platform::posix::DevToolsPipe;
+using platform::posix::Json;
+
+struct Events {
+    std::vector<std::string> methods;
+    DevToolsPipe::EventHandler Handler() {
+        return [this](const std::string& method, const Json&, const std::string&) { methods.push_back(method); };
+    }
+};
+
+TEST(DevToolsPipe, ChildGetsOnlyItsOwnDescriptors) {
+    Events events;
+    DevToolsPipe other(events.Handler());
+    ASSERT_EQ(other.Start("/bin/sleep", {"5"}, {}), 0u);
+    DevToolsPipe pipe(events.Handler());
+    ASSERT_EQ(pipe.Start("/bin/sleep", {"5"}, {}), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::set<std::string> descriptors;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pipe.ProcessId()) + "/fd")) {
+        descriptors.insert(entry.path().filename().string());
+    }
+    pipe.Stop();
+    other.Stop();
+    EXPECT_EQ(descriptors, (std::set<std::string>{"0", "1", "2", "3", "4"}));
+}
+
+TEST(DevToolsPipe, WriteToAGoneBrowserFailsWithoutTouchingTheHostsSigpipe) {
+    struct sigaction previous {};
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &standard, &previous);
+
+    Events events;
+    DevToolsPipe pipe(events.Handler());
+    // A browser that stops reading its commands at once and stays.
+    ASSERT_EQ(pipe.Start("/bin/sh", {"-c", "exec 3<&-; sleep 5"}, {}), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Json result;
+    EXPECT_EQ(pipe.Call("Browser.getVersion", Json::object(), "", &result, std::chrono::seconds(2)),
+              platform::posix::kBrowserGone);
+    struct sigaction now {};
+    sigaction(SIGPIPE, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
+    pipe.Stop();
+    sigaction(SIGPIPE, &previous, nullptr);
+}
+
+// Processes of the group that still run (killed ones may wait as zombies
+// for their new parent to reap them).
+int LiveMembers(pid_t group) {
+    int live = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        if (!std::getline(in, stat)) continue;
+        const size_t close = stat.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(stat.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        pid_t processGroup = 0;
+        fields >> state >> parent >> processGroup;
+        if (processGroup == group && state != 'Z') ++live;
+    }
+    return live;
+}
+
+TEST(DevToolsPipe, StopEndsTheWholeProcessGroup) {
+    for (const char* script : {"sleep 30 & exit 0", "sleep 30 & exec sleep 30"}) {
+        Events events;
+        DevToolsPipe pipe(events.Handler());
+        ASSERT_EQ(pipe.Start("/bin/sh", {"-c", script}, {}), 0u);
+        const pid_t group = pipe.ProcessId();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const auto start = std::chrono::steady_clock::now();
+        pipe.Stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << script;
+        EXPECT_EQ(LiveMembers(group), 0) << script;
+    }
+}
+
+// A peer that answers every command with the reply it is given.
+class AnsweringPeer {
+public:
+    explicit AnsweringPeer(DevToolsPipe& pipe) : _pipe(pipe) {}
+    std::string nextReply;
+    DevToolsPipe::CommandWriter Writer() {
+        return [this](const std::string& text) {
+            const Json command = Json::parse(text);
+            Json reply = Json::parse(nextReply, nullptr, false);
+            if (reply.is_object()) reply["id"] = command["id"];
+            _pipe.Dispatch(reply.is_object() ? reply.dump() : nextReply);
+        };
+    }
+
+private:
+    DevToolsPipe& _pipe;
+};
+
+TEST(DevToolsPipe, MalformedMessagesAreDroppedAndCallsGetOnlyTheirOwnReply) {
+    Events events;
+    DevToolsPipe pipe(events.Handler());
+    AnsweringPeer peer(pipe);
+    pipe.StartWithPeer(peer.Writer());
+    for (const char* text : {"", "not json", "[1]", "42", "{\"method\": 7}", "{\"method\": \"\"}",
+                             "{\"id\": \"1\"}", "{\"id\": 1.5}", "{\"id\": -1}", "{\"id\": 1e300}",
+                             "{\"method\": \"A\", \"params\": [1]}", "{\"method\": \"B\", \"sessionId\": 3}"}) {
+        pipe.Dispatch(text);
+    }
+    pipe.Dispatch(std::string(100000, '[') + std::string(100000, ']'));
+    EXPECT_EQ(events.methods, (std::vector<std::string>{"A", "B"}));
+
+    Json result;
+    peer.nextReply = R"({"result": {"value": 1}})";
+    EXPECT_EQ(pipe.Call("X", Json::object(), "", &result), 0u);
+    EXPECT_EQ(result, Json({{"value", 1}}));
+    peer.nextReply = R"({"result": [1, 2]})";  // not an object: read as empty
+    EXPECT_EQ(pipe.Call("X", Json::object(), "", &result), 0u);
+    EXPECT_EQ(result, Json::object());
+    peer.nextReply = R"({"error": {"message": 5}})";
+    EXPECT_NE(pipe.Call("X", Json::object(), "", &result), 0u);
+    peer.nextReply = "garbage";
+    EXPECT_EQ(pipe.Call("X", Json::object(), "", &result, std::chrono::milliseconds(100)),
+              platform::posix::kBrowserTimeout);
+}
+
+TEST(DevToolsPipe, AHandlerThatThrowsLosesOnlyItsMessage) {
+    std::vector<std::string> methods;
+    DevToolsPipe pipe([&](const std::string& method, const Json&, const std::string&) {
+        if (method == "Throw") throw std::runtime_error("handler");
+        methods.push_back(method);
+    });
+    pipe.StartWithPeer([](const std::string&) {});
+    pipe.Dispatch(R"({"method": "Throw"})");
+    pipe.Dispatch(R"({"method": "After"})");
+    EXPECT_EQ(methods, (std::vector<std::string>{"After"}));
+}
+
+TEST(DevToolsPipe, CallsOnAnAbandonedSessionEndAtOnce) {
+    Events events;
+    DevToolsPipe pipe(events.Handler());
+    pipe.StartWithPeer([](const std::string&) {});  // never answers
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pipe.AbandonSession("S");
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(pipe.Call("Runtime.evaluate", Json::object(), "S", nullptr, std::chrono::seconds(20)),
+              platform::posix::kBrowserGone);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    closer.join();
+    EXPECT_EQ(pipe.Call("Runtime.evaluate", Json::object(), "S", nullptr), platform::posix::kBrowserGone);
+}
+
+}  // namespace
+}  // namespace zun

@@ -1,0 +1,174 @@
+// The browser window as the dialog's frame: it follows the dialog's
+// placement, its close box and Esc reach the dialog, and page script can
+// neither close it nor fake the key.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <netinet/in.h>
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "browser/browser_environment.h"
+
+namespace zun {
+namespace {
+
+namespace ui = platform::ui;
+using testing::BrowserHarness;
+using testing::TheBrowser;
+using testing::ThePages;
+
+struct WindowState {
+    ui::Rect dialog;
+    ui::Rect browser;
+    std::string state;
+};
+
+WindowState StateAfter(BrowserHarness& harness, const std::function<void(ui::WindowHandle)>& change) {
+    WindowState result;
+    harness.Do([&] {
+        change(harness.Window());
+        ui::GetWindowRect(harness.Window(), &result.dialog);
+        EXPECT_EQ(harness.Browser().GetWindowBounds(&result.browser, &result.state), 0u);
+    });
+    return result;
+}
+
+void ExpectSameRect(const ui::Rect& a, const ui::Rect& b) {
+    EXPECT_EQ(a.left, b.left);
+    EXPECT_EQ(a.top, b.top);
+    EXPECT_EQ(a.right, b.right);
+    EXPECT_EQ(a.bottom, b.bottom);
+}
+
+TEST(WindowFrame, BrowserWindowFollowsTheDialogAndHidesWithIt) {
+    BrowserHarness& harness = TheBrowser();
+    WindowState sized = StateAfter(harness, [](ui::WindowHandle dialog) {
+        ui::SetWindowSize(dialog, 700, 500);
+        ui::CenterWindow(dialog, nullptr);
+    });
+    EXPECT_EQ(sized.state, "normal");
+    EXPECT_EQ(sized.dialog.Width(), 700);
+    ExpectSameRect(sized.browser, sized.dialog);
+
+    // Hidden as the wizard hides its window: out of sight.
+    WindowState hidden = StateAfter(harness, [](ui::WindowHandle dialog) {
+        ui::SetToolWindow(dialog, true);
+        ui::SetWindowBounds(dialog, {-1000, -1000, -1000, -1000});
+    });
+    EXPECT_EQ(hidden.state, "minimized");
+
+    WindowState shown = StateAfter(harness, [](ui::WindowHandle dialog) {
+        ui::SetToolWindow(dialog, false);
+        ui::SetWindowBounds(dialog, {100, 80, 600, 480});
+    });
+    EXPECT_EQ(shown.state, "normal");
+    ExpectSameRect(shown.browser, {100, 80, 600, 480});
+}
+
+TEST(WindowFrame, EscInThePageIsCancelAndScriptCanNeitherFakeItNorCloseTheWindow) {
+    BrowserHarness& harness = TheBrowser();
+    ASSERT_TRUE(harness.Open(ThePages().Http("/elements.html")));
+    harness.TakeEvents();
+    Status status = 1;
+    // Script's own key events and calls are not a person's key.
+    harness.Do([&] {
+        platform::dom::ElementRef ignored;
+        harness.Browser().FindElement(
+            "document.dispatchEvent(new KeyboardEvent('keydown', {key: 'Escape'})), "
+            "(typeof __zunKey === 'function' && __zunKey('Escape')), window.close(), null",
+            &ignored);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    EXPECT_EQ(harness.Count("Command"), 0u);
+    EXPECT_EQ(harness.Count("Close"), 0u);
+    EXPECT_FALSE(harness.Ended());
+
+    harness.Do([&] { status = harness.Browser().PressKey("Escape", 27); });
+    EXPECT_EQ(status, 0u);
+    ASSERT_TRUE(harness.WaitForCount("Command", 1, std::chrono::seconds(5)));
+    for (const testing::BrowserEvent& event : harness.TakeEvents()) {
+        if (event.kind == "Command") {
+            EXPECT_EQ(event.value, ui::kIdCancel);
+        }
+    }
+    harness.Do([&] { status = harness.Browser().PressKey("a", 65); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(harness.Count("Command"), 0u);
+}
+
+// An HTTP GET on the loopback address, as an outside DevTools client sends it.
+std::string HttpGet(int port, const std::string& path) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // The debugging server may keep the connection open: read for a while.
+    const timeval limit{2, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::string reply;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+            char buffer[4096];
+            for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) reply.append(buffer, static_cast<size_t>(got));
+        }
+    }
+    close(fd);
+    return reply;
+}
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+// An outside program attached through the debugging port that the flags add
+// closes the page, as a person closing the window does: the dialog gets its
+// close box, not a browser failure. The flags' quoted host rule holds blanks.
+TEST(WindowFrame, ClosingThePageFromOutsideIsTheDialogsCloseBox) {
+    const std::string saved = std::getenv("ZUN_BROWSER_FLAGS");
+    const int port = FreePort();
+    const std::string flags = saved + " --remote-debugging-port=" + std::to_string(port) +
+                              " --host-resolver-rules=\"MAP frame.example.test 127.0.0.1\"";
+    setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
+    BrowserHarness harness;
+    setenv("ZUN_BROWSER_FLAGS", saved.c_str(), 1);
+    ASSERT_EQ(harness.CreateStatus(), 0u);
+
+    std::string url = ThePages().Http("/elements.html");
+    url.replace(url.find("127.0.0.1"), 9, "frame.example.test");
+    ASSERT_TRUE(harness.Open(url));
+    std::string title;
+    harness.Do([&] {
+        platform::dom::DocumentRef document;
+        harness.Browser().GetDocument(&document);
+        document->GetTitle(&title);
+    });
+    EXPECT_FALSE(title.empty());
+
+    std::string targetId;
+    harness.Do([&] { targetId = harness.Browser().TargetId(); });
+    const std::string reply = HttpGet(port, "/json/close/" + targetId);
+    EXPECT_NE(reply.find("200 OK"), std::string::npos) << reply;
+    EXPECT_TRUE(harness.WaitForEnd(std::chrono::seconds(10)));
+    EXPECT_EQ(harness.EndCode(), -1);
+    EXPECT_EQ(harness.Count("Close"), 1u);
+    EXPECT_EQ(harness.Count("BrowserFailed"), 0u);
+}
+
+}  // namespace
+}  // namespace zun
