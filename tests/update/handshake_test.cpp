@@ -80,7 +80,8 @@ long long Milliseconds(Clock::duration duration) {
 }
 
 TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAgain) {
-    PurchaseRecord first("update");
+    // Other tests share the store server: this one marks its requests.
+    PurchaseRecord first("update-cycle");
     ScriptedWaitWindow waitWindow;
     EXPECT_EQ(DoInitialHandShake(&first.record, &first.certificate, waitWindow), ZUN_E_ENGINE_UPDATED);
     EXPECT_EQ(first.record.engineUpdated, 1u);
@@ -118,13 +119,13 @@ TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAg
 
     // The client installed it and calls again with engineUpdated still 1.
     const std::string before = testing::RequestLog();
-    PurchaseRecord second("update");
+    PurchaseRecord second("update-cycle");
     second.record.engineUpdated = 1;
     ScriptedWaitWindow again;
     EXPECT_EQ(DoInitialHandShake(&second.record, &second.certificate, again), 0u);
     const std::string requests = testing::RequestLog().substr(before.size());
-    EXPECT_THAT(requests, Not(HasSubstr("CHECKFORIEENGINEUPDATE")));
-    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=update&tc=TC-1"));
+    EXPECT_THAT(requests, Not(HasSubstr("vnidc=update-cycle&")));
+    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=update-cycle&tc=TC-1"));
     EXPECT_EQ(second.record.wizardHeight, 600);
     EXPECT_EQ(second.record.wizardWidth, 800);
     EXPECT_EQ(second.record.invoiceWidth, 640);

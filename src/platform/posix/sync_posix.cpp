@@ -22,10 +22,10 @@ Status CreateManualResetEvent(EventHandle* event) {
 
 void SignalEvent(EventHandle event) {
     if (event == nullptr) return;
-    {
-        std::lock_guard<std::mutex> guard(event->lock);
-        event->set = true;
-    }
+    // Notified under the lock: a waiter that wakes may close the event at
+    // once, so the signaller must be done with it before the lock is free.
+    std::lock_guard<std::mutex> guard(event->lock);
+    event->set = true;
     event->signalled.notify_all();
 }
 
