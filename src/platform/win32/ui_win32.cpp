@@ -90,6 +90,7 @@ PostedTasks& ThePostedTasks() {
 struct DialogStart {
     DialogHandler* handler;
     LPARAM initParam;
+    bool created = false;  // the dialog reached WM_INITDIALOG
 };
 
 DialogHandler* HandlerOf(HWND dialog) {
@@ -100,6 +101,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     try {
         if (message == WM_INITDIALOG) {
             auto* start = reinterpret_cast<DialogStart*>(lParam);
+            start->created = true;
             SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(start->handler));
             ThePostedTasks().Open(dialog);
             bool handled = false;
@@ -175,7 +177,9 @@ Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler
     SetLastError(0);
     const INT_PTR result = DialogBoxParamA(Instance(), MAKEINTRESOURCEA(templateId), ToHwnd(owner), DialogProc,
                                            reinterpret_cast<LPARAM>(&start));
-    if (result == -1 && GetLastError() != 0) return GetLastError();
+    // -1 is also a code a dialog may end with; it means failure only when the
+    // dialog was never created.
+    if (result == -1 && !start.created) return LastErrorOr(ZUN_E_NOT_FOUND);
     if (code != nullptr) *code = result;
     return 0;
 }
