@@ -23,6 +23,19 @@ namespace zun {
 // block.
 Status TraceCaughtException(const char* file, int line, const char* boundary) noexcept;
 
+// Runs `handler` as a boundary of its own: anything it throws is traced,
+// naming `boundary`, and `fallback` is returned instead. For handlers whose
+// body reads better as a lambda than inside a try block.
+template <typename Result, typename Handler>
+Result CallAtBoundary(const char* boundary, Result fallback, Handler&& handler) noexcept {
+    try {
+        return handler();
+    } catch (...) {
+        TraceCaughtException(__FILE__, __LINE__, boundary);
+    }
+    return fallback;
+}
+
 }  // namespace zun
 
 #define ZUN_CATCH_RETURN()                                                        \

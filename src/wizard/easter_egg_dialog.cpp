@@ -1,10 +1,10 @@
 #include "wizard/easter_egg_dialog.h"
 
+#include "base/boundary.h"
 #include "base/bounded_text.h"
 #include "base/trace.h"
 #include "shopper/affiliate_registry.h"
 #include "wizard/engine_module_text.h"
-#include "wizard/wizard_boundary.h"
 #include "wizard/wizard_controller.h"
 
 namespace zun {
@@ -41,7 +41,7 @@ intptr_t CEasterEggDialog::DoModal(WindowHandle owner) {
 
 intptr_t CEasterEggDialog::OnMessage(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t,
                                      bool& handled) {
-    return wizard_boundary::Guard("CEasterEggDialog::ProcessWindowMessage()", intptr_t{0}, [&]() -> intptr_t {
+    return CallAtBoundary("CEasterEggDialog::ProcessWindowMessage()", intptr_t{0}, [&]() -> intptr_t {
         switch (message) {
         case ui::kMsgInitDialog:
             m_hWnd = dialog;

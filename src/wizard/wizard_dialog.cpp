@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <chrono>
 
+#include "base/boundary.h"
 #include "base/bounded_text.h"
 #include "base/trace.h"
 #include "dom/html_element_event_receiver.h"
 #include "net/store_host.h"
 #include "wizard/engine_module_text.h"
 #include "wizard/wait_dialog_notice.h"
-#include "wizard/wizard_boundary.h"
 #include "wizard/wizard_controller.h"
 #include "wizard/wizard_keyboard_hook.h"
 #include "wizard/wizard_mode.h"
@@ -61,7 +61,7 @@ intptr_t CWizardDialog::DoModal(WindowHandle owner) {
 
 intptr_t CWizardDialog::OnMessage(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam,
                                   bool& handled) {
-    return wizard_boundary::Guard("CWizardDialog::ProcessWindowMessage()", intptr_t{0}, [&]() -> intptr_t {
+    return CallAtBoundary("CWizardDialog::ProcessWindowMessage()", intptr_t{0}, [&]() -> intptr_t {
         switch (message) {
         case ui::kMsgInitDialog:
             m_hWnd = dialog;
@@ -92,7 +92,7 @@ intptr_t CWizardDialog::OnMessage(WindowHandle dialog, uint32_t message, uintptr
 }
 
 void CWizardDialog::OnStatusBarMouse(WindowHandle, uint32_t message, uintptr_t keys, intptr_t position) {
-    wizard_boundary::Guard("CWizardDialog::ProcessWindowMessage()", 0, [&] {
+    CallAtBoundary("CWizardDialog::ProcessWindowMessage()", 0, [&] {
         if (message == ui::kMsgLButtonDoubleClick) OnStatusBarDoubleClick(keys, position);
         if (message == ui::kMsgLButtonDown) OnStatusBarButtonDown(keys, position);
         return 0;
@@ -236,7 +236,7 @@ intptr_t CWizardDialog::OnClickedCancel() {
 }
 
 void CWizardDialog::OnBrowserFailed(Status status) {
-    wizard_boundary::Guard("CWizardDialog::OnBrowserFailed()", 0, [&] {
+    CallAtBoundary("CWizardDialog::OnBrowserFailed()", 0, [&] {
         ZUN_TRACE("ZUN_E: CWizardDialog::OnBrowserFailed(): Error %u", status);
         ui::EndDialog(m_hWnd, -1);
         return 0;

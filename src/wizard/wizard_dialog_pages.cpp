@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
+#include "base/boundary.h"
 #include "base/bounded_text.h"
 #include "base/trace.h"
 #include "dom/html_element_event_receiver.h"
-#include "wizard/wizard_boundary.h"
 #include "wizard/wizard_dialog.h"
 #include "wizard/wizard_mode.h"
 
@@ -43,14 +43,14 @@ bool GetsClickHandling(dom::Element& link) {
 }  // namespace
 
 void CWizardDialog::OnBeforeNavigate(const char* url) {
-    wizard_boundary::Guard("CWizardDialog::OnBeforeNavigate()", 0, [&] {
+    CallAtBoundary("CWizardDialog::OnBeforeNavigate()", 0, [&] {
         ZUN_TRACE("ZUN: CWizardDialog::OnBeforeNavigate(): Navigating to page %s", TextOrEmpty(url));
         return 0;
     });
 }
 
 void CWizardDialog::OnDocumentComplete(const char* url) {
-    wizard_boundary::Guard("CWizardDialog::OnDocumentComplete()", 0, [&] {
+    CallAtBoundary("CWizardDialog::OnDocumentComplete()", 0, [&] {
         ZUN_TRACE("ZUN: Prolog CWizardDialog::OnDocumentComplete(%s)", TextOrEmpty(url));
         if (m_WebBrowser == nullptr) return 0;
         dom::DocumentRef document;

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "base/boundary.h"
 #include "base/trace.h"
-#include "wizard/wizard_boundary.h"
 #include "wizard/wizard_controller.h"
 #include "wizard/wizard_dialog.h"
 
@@ -65,7 +65,7 @@ Status CWizardDialog::SetRocketIcon() {
 }
 
 void CWizardDialog::OnSetSecureLockIcon(int32_t secureLockIcon) {
-    wizard_boundary::Guard("CWizardDialog::OnSetSecureLockIcon()", 0, [&] {
+    CallAtBoundary("CWizardDialog::OnSetSecureLockIcon()", 0, [&] {
         ZUN_TRACE("ZUN: Prolog CWizardDialog::OnSetSecureLockIcon(%d)", secureLockIcon);
         if (m_wndStatusBar == nullptr) return 0;
         switch (secureLockIcon) {
@@ -139,7 +139,7 @@ intptr_t CWizardDialog::OnStatusBarButtonDown(uintptr_t keys, intptr_t position)
 }
 
 void CWizardDialog::OnDownloadBegin() {
-    wizard_boundary::Guard("CWizardDialog::OnDownloadBegin()", 0, [&] {
+    CallAtBoundary("CWizardDialog::OnDownloadBegin()", 0, [&] {
         if (m_wndStatusBar == nullptr || m_wndProgress != nullptr) return 0;
         ui::Rect client;
         if (ui::GetClientRect(m_hWnd, &client) != 0) return 0;
@@ -156,7 +156,7 @@ void CWizardDialog::OnDownloadBegin() {
 }
 
 void CWizardDialog::OnDownloadComplete() {
-    wizard_boundary::Guard("CWizardDialog::OnDownloadComplete()", 0, [&] {
+    CallAtBoundary("CWizardDialog::OnDownloadComplete()", 0, [&] {
         if (m_wndProgress == nullptr) return 0;
         ui::SetProgressPosition(m_wndProgress, 100);
         std::this_thread::sleep_for(kFullBarShown);
@@ -167,7 +167,7 @@ void CWizardDialog::OnDownloadComplete() {
 }
 
 void CWizardDialog::OnProgressChange(int32_t progress, int32_t progressMax) {
-    wizard_boundary::Guard("CWizardDialog::OnProgressChange()", 0, [&] {
+    CallAtBoundary("CWizardDialog::OnProgressChange()", 0, [&] {
         ZUN_TRACE("ZUN: Prolog CWizardDialog::OnProgressChange(%u,%u)", static_cast<unsigned>(progress),
                   static_cast<unsigned>(progressMax));
         if (progressMax <= 0 || m_wndProgress == nullptr) return 0;
