@@ -1,6 +1,5 @@
 // The engine's one way in.
 #include <cinttypes>
-#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -27,10 +26,6 @@ constexpr size_t kPublisherIdSize = 50;
 // itself.
 std::recursive_mutex g_engineCallLock;
 
-struct HeapRelease {
-    void operator()(char* block) const { heap::Release(block); }
-};
-
 // The handshake, then the purchase wizard. An engine update that the
 // handshake downloaded ends the call at once with ZUN_E_ENGINE_UPDATED.
 Status Purchase(GatewayRecord& record) {
@@ -38,10 +33,10 @@ Status Purchase(GatewayRecord& record) {
     char* certificate = nullptr;
     Status status = DoInitialHandShake(&record, &certificate, TheWizardWaitWindow());
     // The store's certificate text lives for this call only.
-    const std::unique_ptr<char, HeapRelease> certificateBlob(certificate);
+    const heap::Block certificateBlob(reinterpret_cast<uint8_t*>(certificate));
     if (status == 0) {
         status = TheWizardController().RunPurchaseWizard(&record, record.callType == ZUN_CALL_PURCHASE,
-                                                         certificateBlob.get());
+                                                         certificate);
     }
     return status;
 }
