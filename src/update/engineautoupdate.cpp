@@ -174,8 +174,9 @@ void HandShakeThread(HandShakeParams* hsp) {
     }
 }
 
-// Ends the worker however the calling thread leaves: the session is closed
-// first, so that a transfer under way cannot keep the join waiting.
+// Ends the worker however the calling thread leaves: the wait window is
+// marked gone and the session closed first, so that neither a question
+// waiting for the window nor a transfer under way keeps the join waiting.
 class WorkerJoin {
 public:
     WorkerJoin(InetBlock& session, std::thread& worker) : _session(session), _worker(worker) {}
@@ -185,6 +186,7 @@ public:
 
     void Join() {
         if (!_worker.joinable()) return;
+        EndWaitWindowNotices();
         _session.CloseNetwork();
         _worker.join();
     }

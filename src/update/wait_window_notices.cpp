@@ -26,6 +26,8 @@ struct HandshakeNotices {
     // Serialises the worker's progress and connection-error notices.
     std::mutex lock;
     WaitWindowHost* host = nullptr;
+    // Set once the calling thread's wait window has closed for good.
+    std::atomic<bool> waitEnded{false};
     std::atomic<Clock::rep> waitStart{0};
     std::atomic<Clock::rep> timerStart{0};
 };
@@ -51,12 +53,22 @@ Status SendNotice(ui::WindowHandle window, uintptr_t kind, WaitDialogNotice& not
     return ui::SendWindowMessage(window, WM_WAITDIALOGNOTICE, kind, reinterpret_cast<intptr_t>(&notice), result);
 }
 
+// The wait window once it exists. A connection that is refused at once can
+// fail before the calling thread has opened the window; the question then
+// waits for it, until the window has come and gone or giveUp passes.
+ui::WindowHandle AwaitWaitWindow(Clock::time_point giveUp) {
+    for (;;) {
+        const ui::WindowHandle window = WaitWindow();
+        if (window != nullptr || Notices().waitEnded.load() || Clock::now() >= giveUp) return window;
+        std::this_thread::sleep_for(kConnectionErrorOfferInterval);
+    }
+}
+
 // Offers the question until the page takes it. A page that is not ready
 // answers with a negative value; one that never gets ready is given up
 // after kConnectionErrorOfferLimit so that the worker cannot spin forever
 // behind a hidden window. True when the page took it.
-bool OfferConnectionError(ui::WindowHandle window, WaitDialogNotice& notice) {
-    const Clock::time_point giveUp = Clock::now() + kConnectionErrorOfferLimit;
+bool OfferConnectionError(ui::WindowHandle window, WaitDialogNotice& notice, Clock::time_point giveUp) {
     for (;;) {
         intptr_t answer = 0;
         const Status sent = SendNotice(window, CONNECTIONERROR, notice, &answer);
@@ -76,7 +88,12 @@ bool OfferConnectionError(ui::WindowHandle window, WaitDialogNotice& notice) {
 
 }  // namespace
 
-void BeginWaitWindowNotices(WaitWindowHost& host) { Notices().host = &host; }
+void BeginWaitWindowNotices(WaitWindowHost& host) {
+    Notices().host = &host;
+    Notices().waitEnded.store(false);
+}
+
+void EndWaitWindowNotices() { Notices().waitEnded.store(true); }
 
 void MarkWaitWizardStart() { Notices().waitStart.store(Now()); }
 
@@ -116,7 +133,8 @@ uint32_t OnConnectionErrorEvent(const char* caption, const char* message, uint32
     std::lock_guard<std::mutex> guard(Notices().lock);
     // Written by the wait page before it signals the event; read after the wait.
     uint32_t result = ZUN_E_NO_PROMPT_ANSWER;
-    const ui::WindowHandle window = WaitWindow();
+    const Clock::time_point giveUp = Clock::now() + kConnectionErrorOfferLimit;
+    const ui::WindowHandle window = AwaitWaitWindow(giveUp);
     if (window == nullptr) {
         ZUN_TRACE("ZUN: OnConnectionErrorEvent(): No wait window to ask.");
     } else {
@@ -130,7 +148,7 @@ uint32_t OnConnectionErrorEvent(const char* caption, const char* message, uint32
             notice.bottomText = message;
             notice.eventOrDone = reinterpret_cast<uintptr_t>(answered.Get());
             notice.resultOrPhase = reinterpret_cast<uintptr_t>(&result);
-            if (OfferConnectionError(window, notice)) {
+            if (OfferConnectionError(window, notice, giveUp)) {
                 ZUN_TRACE("ZUN: OnConnectionErrorEvent(): WaitForSingleObject() initiated...");
                 // The page signals the event exactly once: when the user
                 // answers, or when the window is destroyed unanswered.

@@ -21,14 +21,17 @@ inline constexpr uint32_t kConnectionTimerPeriodMs = 500;
 inline constexpr std::chrono::milliseconds kQuickHandshake{2000};
 inline constexpr std::chrono::milliseconds kCloseGrace{1000};
 
-// How long a connection error is offered to a wait page that is not ready;
-// after this the worker takes the answer it gets with no window at all.
+// How long a connection error waits for the wait window to open and its
+// page to get ready; after this the worker takes the answer it gets with no
+// window at all.
 inline constexpr std::chrono::milliseconds kConnectionErrorOfferLimit{30000};
 inline constexpr std::chrono::milliseconds kConnectionErrorOfferInterval{10};
 
 // The wait window the notices go to and the time it started; set by the
 // calling thread before the worker starts.
 void BeginWaitWindowNotices(WaitWindowHost& host);
+// Called once the wait window has closed: a question no longer waits for it.
+void EndWaitWindowNotices();
 void MarkWaitWizardStart();
 
 uint32_t OnDownloadProgressEvent(uint32_t contentLength, uint32_t bytesSoFar, uint32_t percent, uint32_t done);

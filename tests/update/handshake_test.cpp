@@ -226,6 +226,8 @@ TEST(HandShake, ARefusedConnectionIsOfferedAndCancelEndsWithTheFailingStepsStatu
     StoreHostOverride closed(testing::kClosedStoreHost);
     PurchaseRecord purchase("noupdate");
     ScriptedWaitWindow waitWindow;
+    // The refusal comes before the window is up: the question waits for it.
+    waitWindow.openDelay = std::chrono::milliseconds(400);
     EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
     const auto notices = waitWindow.Notices();
     ASSERT_EQ(notices.size(), 1u);

@@ -360,13 +360,19 @@ class Ipv6StoreServer(StoreServer):
 
 
 def start_listening(listener, delay, stopping=None):
-    """Serves on a thread from `delay` seconds on, unless `stopping` is set first."""
+    """Serves on a thread from `delay` seconds on, unless `stopping` is set first.
+
+    Without a delay the listener listens before this returns, so that a
+    client told the address right after is never refused."""
     stopping = stopping or threading.Event()
+    if delay <= 0:
+        listener.server_activate()
 
     def run():
-        if stopping.wait(delay):
-            return
-        listener.server_activate()
+        if delay > 0:
+            if stopping.wait(delay):
+                return
+            listener.server_activate()
         listener.serve_forever()
 
     threading.Thread(target=run, daemon=True).start()
@@ -386,13 +392,6 @@ def serve(args, ready=None):
     if certificate is not None:
         write_text(args.certificate_file, certificate.text)
         write_text(args.pin_file, certificate.pin)
-    write_text(args.address_file, address + "\n")
-    print("store server listening on %s" % address, flush=True)
-    if certificate is not None:
-        print("certificate pin %s" % certificate.pin, flush=True)
-    if ready is not None:
-        os.write(ready, b"1")
-        os.close(ready)
     # Serving threads are daemons: the process ends with the main thread.
     stopping = threading.Event()
     signal.signal(signal.SIGTERM, lambda *unused: stopping.set())
@@ -401,6 +400,15 @@ def serve(args, ready=None):
         start_listening(Ipv6StoreServer(server.server_address[1], state), args.listen_after, stopping)
     except OSError:
         pass  # no IPv6 loopback here
+    # The address is announced only once the listeners listen (or, with
+    # --listen-after, once they are bound and will listen later).
+    write_text(args.address_file, address + "\n")
+    print("store server listening on %s" % address, flush=True)
+    if certificate is not None:
+        print("certificate pin %s" % certificate.pin, flush=True)
+    if ready is not None:
+        os.write(ready, b"1")
+        os.close(ready)
     try:
         while not stopping.wait(1):
             pass
