@@ -3,6 +3,7 @@
 // synchronous sends, timers and a close request.
 #pragma once
 
+#include "base/status.h"
 #include "platform/ui.h"
 
 namespace zun {
@@ -21,6 +22,12 @@ public:
     // Closes the wait window; when none exists yet, the one that opens next
     // closes at once, so a worker that ends early never leaves it hanging.
     virtual void CloseRunningWizard() = 0;
+    // Starts or stops the connecting timer on the wait window. A window that
+    // opens while the timer is wanted starts it itself, so that a network
+    // call begun before the window existed still shows the contacting
+    // notice. Returns the status of setting or killing it (0 without a
+    // window).
+    virtual Status SetConnectionTimer(bool running) = 0;
     // Lets a newly installed engine register the browser host's window
     // classes afresh.
     virtual void UnregisterHostWindowClasses() = 0;

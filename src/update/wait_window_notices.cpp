@@ -113,16 +113,16 @@ uint32_t OnDownloadProgressEvent(uint32_t contentLength, uint32_t bytesSoFar, ui
 }
 
 uint32_t OnConnectionTimerUpdate(uint32_t start, uint32_t) {
-    const ui::WindowHandle window = WaitWindow();
-    if (window == nullptr) return 0;
+    WaitWindowHost* host = Notices().host;
+    if (host == nullptr) return 0;
     if (start != 0) {
         Notices().timerStart.store(Now());
-        const Status set = ui::SetWindowTimer(window, kConnectionTimerId, kConnectionTimerPeriodMs);
+        const Status set = host->SetConnectionTimer(true);
         if (set != 0) ZUN_TRACE("ZUN_E: OnConnectionTimerUpdate(): SetTimer(): Failure 0x%08X", set);
     } else {
         ZUN_TRACE("ZUN: OnConnectionTimerUpdate(): Timer ran for %lld ms.",
                   MillisecondsSince(Notices().timerStart.load()));
-        const Status killed = ui::KillWindowTimer(window, kConnectionTimerId);
+        const Status killed = host->SetConnectionTimer(false);
         if (killed != 0) ZUN_TRACE("ZUN_E: OnConnectionTimerUpdate(): KillTimer(): Failure 0x%08X", killed);
     }
     return 0;

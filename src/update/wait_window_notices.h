@@ -12,10 +12,6 @@
 
 namespace zun {
 
-// The timer the worker keeps on the wait window around its network calls.
-inline constexpr uintptr_t kConnectionTimerId = 0xDEADBEEF;
-inline constexpr uint32_t kConnectionTimerPeriodMs = 500;
-
 // A handshake that ends this soon after the wait window started keeps the
 // window a moment longer, so that it does not flash.
 inline constexpr std::chrono::milliseconds kQuickHandshake{2000};

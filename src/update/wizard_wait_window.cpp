@@ -15,6 +15,7 @@ public:
     }
     WindowHandle GetRunningWizardHWND() override { return TheWizardController().GetRunningWizardHWND(); }
     void CloseRunningWizard() override { TheWizardController().CloseRunningWizard(); }
+    Status SetConnectionTimer(bool running) override { return TheWizardController().SetConnectionTimer(running); }
     void UnregisterHostWindowClasses() override { TheWizardController().UnregisterHostWindowClasses(); }
 };
 

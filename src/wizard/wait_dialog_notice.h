@@ -27,6 +27,11 @@ inline constexpr uintptr_t CONNECTIONERROR_BTNCLK = 3;
 inline constexpr intptr_t kWaitAnswerRetry = 4;
 inline constexpr intptr_t kWaitAnswerCancel = 2;
 
+// The connecting timer the handshake keeps on the wait window around its
+// network calls; the window receives its ticks as timer messages.
+inline constexpr uintptr_t kConnectionTimerId = 0xDEADBEEF;
+inline constexpr uint32_t kConnectionTimerPeriodMs = 500;
+
 // Phases of a DOWNLOADPROGRESS notice.
 inline constexpr uint32_t kProgressBegin = 0;
 inline constexpr uint32_t kProgressComplete = 1;

@@ -54,6 +54,25 @@ bool WizardController::IsWaitCloseRequested() {
     return _waitCloseRequested;
 }
 
+// Both sides decide under the lock, so the window and the wish cannot cross:
+// whichever comes second sees the other. Setting or killing a timer does
+// not wait for the window's thread.
+Status WizardController::SetConnectionTimer(bool running) {
+    std::lock_guard<std::mutex> lock(_wizardWindowLock);
+    _connectionTimerWanted = running;
+    const WindowHandle window = _runningWizard.load();
+    if (!ui::IsWindow(window)) return 0;
+    return running ? ui::SetWindowTimer(window, kConnectionTimerId, kConnectionTimerPeriodMs)
+                   : ui::KillWindowTimer(window, kConnectionTimerId);
+}
+
+void WizardController::StartWantedConnectionTimer(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(_wizardWindowLock);
+    if (!_connectionTimerWanted) return;
+    const Status set = ui::SetWindowTimer(window, kConnectionTimerId, kConnectionTimerPeriodMs);
+    if (set != 0) ZUN_TRACE("ZUN_E: WizardController::StartWantedConnectionTimer(): SetTimer(): Failure 0x%08X", set);
+}
+
 void WizardController::SetRunningEasterEggHWND(WindowHandle window) {
     ZUN_TRACE("ZUN: Prolog WizardController::SetRunningEasterEggHWND()");
     _runningEasterEgg = window;

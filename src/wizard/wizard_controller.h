@@ -40,6 +40,16 @@ public:
     // The wizard dialog in a wait mode calls this right after it has stored
     // its window: true when a close request is pending.
     bool IsWaitCloseRequested();
+    // Starts or stops the handshake's connecting timer on the wait window.
+    // The wish is kept: a wait window that opens while the timer is wanted
+    // starts it itself (StartWantedConnectionTimer), so that a network call
+    // begun before the window existed still shows the contacting notice.
+    // Returns the status of setting or killing the timer, 0 when no window
+    // exists yet.
+    Status SetConnectionTimer(bool running);
+    // The wizard dialog in a wait mode calls this right after it has stored
+    // its window.
+    void StartWantedConnectionTimer(WindowHandle window);
 
     void SetRunningEasterEggHWND(WindowHandle window);
     WindowHandle GetRunningEasterEggHWND();
@@ -80,7 +90,8 @@ private:
     std::atomic<WindowHandle> _runningWizard{nullptr};
     WindowHandle _runningEasterEgg = nullptr;
     std::atomic<int32_t> _wizardMode{0};
-    bool _waitCloseRequested = false;  // under _wizardWindowLock
+    bool _waitCloseRequested = false;     // under _wizardWindowLock
+    bool _connectionTimerWanted = false;  // under _wizardWindowLock
 };
 
 WizardController& TheWizardController();

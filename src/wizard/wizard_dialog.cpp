@@ -117,6 +117,8 @@ intptr_t CWizardDialog::OnInitDialog() {
         const WindowHandle self = m_hWnd;
         ui::PostWindowTask(self, [self] { ui::SendWindowMessage(self, ui::kMsgClose, 0, 0, nullptr); });
     }
+    // ... or begun a network call whose connecting timer it wanted here.
+    if (IsWaitMode(m_nWizardMode)) controller.StartWantedConnectionTimer(m_hWnd);
 
     wizard_keyboard::InstallKeyboardHook();
 

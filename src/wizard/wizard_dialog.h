@@ -49,8 +49,6 @@ public:
     static constexpr int kStatusBarPartCount = 5;
     static constexpr int kLockPane = 3;
     static constexpr int kZonePane = 4;
-    // The connection timer of the handshake's worker.
-    static constexpr uintptr_t kConnectionTimerId = 0xDEADBEEF;
 
     CWizardDialog();
     ~CWizardDialog();

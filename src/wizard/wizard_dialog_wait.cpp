@@ -32,6 +32,9 @@ const WaitDialogNotice* NoticeRecord(intptr_t lParam) { return reinterpret_cast<
 intptr_t CWizardDialog::OnTimerEventFired(uintptr_t timerId) {
     ZUN_TRACE("ZUN: Prolog CWizardDialog::OnTimerEventFired()");
     if (timerId == kConnectionTimerId && IsWaitMode(m_nWizardMode) && !gContactingNoticeShown.load()) {
+        // The timer may run from the moment the window opens; a tick before
+        // the page can show the texts leaves the notice to a later tick.
+        if (!m_HTMLElementHandler.IsHookedUp()) return 0;
         HideWizard(false);
         m_nWizardMode = WIZARDMODE_CONTACTING;
         ShowWaitTexts(kContactingTop, kContactingBottom);

@@ -48,10 +48,12 @@ public:
         std::this_thread::sleep_for(openDelay);
         TestDialog dialog;
         dialog.onInit = [this](WindowHandle self) {
+            std::lock_guard<std::mutex> lock(_timerLock);
             _window.store(self);
             if (_closeRequested.load()) {
                 platform::ui::PostWindowTask(self, [self] { platform::ui::EndDialog(self, -1); });
             }
+            if (_timerWanted) platform::ui::SetWindowTimer(self, kConnectionTimerId, kConnectionTimerPeriodMs);
         };
         dialog.handlers[platform::ui::kMsgClose] = [](WindowHandle self, uintptr_t, intptr_t) -> intptr_t {
             platform::ui::EndDialog(self, -1);
@@ -84,6 +86,15 @@ public:
         if (window != nullptr) platform::ui::SendWindowMessage(window, platform::ui::kMsgClose, 0, 0, nullptr);
     }
 
+    Status SetConnectionTimer(bool running) override {
+        std::lock_guard<std::mutex> lock(_timerLock);
+        _timerWanted = running;
+        const WindowHandle window = _window.load();
+        if (window == nullptr) return 0;
+        return running ? platform::ui::SetWindowTimer(window, kConnectionTimerId, kConnectionTimerPeriodMs)
+                       : platform::ui::KillWindowTimer(window, kConnectionTimerId);
+    }
+
     void UnregisterHostWindowClasses() override { ++unregistered; }
 
     std::vector<SeenNotice> Notices() {
@@ -103,6 +114,9 @@ public:
     std::chrono::steady_clock::time_point opened, closed;
 
 private:
+    std::mutex _timerLock;
+    bool _timerWanted = false;  // under _timerLock
+
     intptr_t OnNotice(WindowHandle self, uintptr_t kind, intptr_t lParam) {
         if (refuseNotices < 0 || refused.load() < refuseNotices) {
             if (++refused == closeAtRefusal) platform::ui::EndDialog(self, -1);

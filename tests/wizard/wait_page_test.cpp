@@ -11,6 +11,7 @@
 #include "dom/html_element.h"
 #include "platform/posix/chromium_browser.h"
 #include "trace_capture.h"
+#include "wizard/wait_dialog_notice.h"
 #include "wizard/wait_sender.h"
 #include "wizard/wizard_mode.h"
 #include "wizard/wizard_run.h"
@@ -214,10 +215,11 @@ TEST(WaitPage, NoticesOutsideTheWaitModesAreIgnored) {
 // connection timer.
 TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelCloses) {
     {
+        // The handshake wants the timer before the window exists: the window
+        // starts it as it opens.
+        ASSERT_EQ(TheWizardController().SetConnectionTimer(true), 0u);
         auto run = StartWaitWizard();
         ASSERT_TRUE(run->WaitForWindow());
-        ASSERT_TRUE(WaitForPage(*run));
-        ASSERT_EQ(ui::SetWindowTimer(run->Window(), CWizardDialog::kConnectionTimerId, 20), 0u);
         ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.m_nWizardMode == WIZARDMODE_CONTACTING; }));
         run->Do([](CWizardDialog& dialog) {
             EXPECT_TRUE(Shown(dialog));
@@ -229,6 +231,7 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
         EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"Update", "", 0, 0, 0}), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         run->Do([](CWizardDialog& dialog) { EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE); });
+        EXPECT_EQ(TheWizardController().SetConnectionTimer(false), 0u);
         // Cancel outside the error state closes the window at once.
         run->Do([](CWizardDialog& dialog) { Click(dialog, "bQuit"); });
         ASSERT_TRUE(run->WaitForEnd());
@@ -237,7 +240,7 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
     auto second = StartWaitWizard();
     ASSERT_TRUE(second->WaitForWindow());
     ASSERT_TRUE(WaitForPage(*second));
-    ASSERT_EQ(ui::SetWindowTimer(second->Window(), CWizardDialog::kConnectionTimerId, 20), 0u);
+    ASSERT_EQ(ui::SetWindowTimer(second->Window(), kConnectionTimerId, 20), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     second->Do([](CWizardDialog& dialog) {
         EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_WAIT);
