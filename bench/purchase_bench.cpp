@@ -3,6 +3,8 @@
 // server: the handshake behind the wait window with its grace second, the
 // wizard's browser and the pre-fill navigation, each shown apart. Then the
 // engine process's peak resident memory (Chromium's processes are others).
+// ZUN_BENCH_TIMELINE=1 prints every trace line of the calls with the
+// seconds since the call began, to show where the time goes.
 // Run through bench/purchase-bench, which starts the server in a
 // loopback-only network namespace and hands its address over in
 // ZUN_STORE_HOST.
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -30,14 +33,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+double Seconds(Clock::duration span) { return std::chrono::duration<double>(span).count(); }
+
 // Times the engine's trace lines: the wizard's start (the handshake has
 // ended), its first navigation (its browser is ready) and the first
 // DocumentComplete after it (the store's first page).
 class Milestones final : public zun::trace::Listener {
 public:
+    explicit Milestones(bool timeline) : _timeline(timeline), _start(Clock::now()) {}
+
     void OnTraceLine(const char* line) override {
         const auto now = Clock::now();
         std::lock_guard<std::mutex> lock(_lock);
+        if (_timeline) std::fprintf(stderr, "%8.3f %s\n", Seconds(now - _start), line);
         if (!_wizard && std::strstr(line, "RunPurchaseWizard(): Running DoModal()") != nullptr) {
             _wizard = true;
             wizardStart = now;
@@ -62,6 +70,8 @@ public:
     Clock::time_point documentComplete;
 
 private:
+    const bool _timeline;
+    const Clock::time_point _start;
     std::mutex _lock;
     std::condition_variable _changed;
     bool _wizard = false;
@@ -79,14 +89,12 @@ double PeakResidentMiB() {
     return 0;
 }
 
-double Seconds(Clock::duration span) { return std::chrono::duration<double>(span).count(); }
-
 void PurchaseCallToFirstStorePage(benchmark::State& state) {
     double handshake = 0;
     double browserStart = 0;
     double navigation = 0;
     for (auto _ : state) {
-        Milestones milestones;
+        Milestones milestones(std::getenv("ZUN_BENCH_TIMELINE") != nullptr);
         zun::trace::Listener* previous = zun::trace::SetListener(&milestones);
         char publisherID[50] = {};
         GatewayRecord record{};

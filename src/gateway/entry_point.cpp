@@ -9,6 +9,7 @@
 #include "base/map_result.h"
 #include "base/trace.h"
 #include "gateway/engine_module_info.h"
+#include "platform/browser.h"
 #include "update/engineautoupdate.h"
 #include "update/silentcheckforupdate.h"
 #include "wizard/wizard_controller.h"
@@ -29,6 +30,9 @@ std::recursive_mutex g_engineCallLock;
 // The handshake, then the purchase wizard. An engine update that the
 // handshake downloaded ends the call at once with ZUN_E_ENGINE_UPDATED.
 Status Purchase(GatewayRecord& record) {
+    // The wait window and the wizard share one browser, which ends with
+    // the call.
+    const platform::browser::SharedBrowserScope oneBrowserForTheCall;
     record.interactive = 1;
     char* certificate = nullptr;
     Status status = DoInitialHandShake(&record, &certificate, TheWizardWaitWindow());

@@ -47,6 +47,22 @@ public:
     virtual void TranslateKey(uint32_t message, uint32_t key) = 0;
 };
 
+// While one lives on a thread, the browser controls that thread creates one
+// after another share one browser: a control that closes leaves its browser
+// to the next, so that a call's dialogs pay for one browser start. That
+// browser ends with the outermost scope. Scopes opened on another thread
+// meanwhile share nothing.
+class SharedBrowserScope {
+public:
+    SharedBrowserScope();
+    ~SharedBrowserScope();
+    SharedBrowserScope(const SharedBrowserScope&) = delete;
+    SharedBrowserScope& operator=(const SharedBrowserScope&) = delete;
+
+private:
+    bool _active = false;
+};
+
 // Creates the browser control in the dialog's control `controlId`. Events go
 // to `events` on the dialog's thread until the browser is destroyed.
 Status CreateBrowser(ui::WindowHandle dialog, int controlId, BrowserEvents& events,

@@ -8,11 +8,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <sstream>
+#include <thread>
 
 #include <zunserver/zunserver.h>
 
@@ -22,6 +25,7 @@
 #include "net/store_host.h"
 #include "shopper/purchase_info.h"
 #include "state/cartstate.h"
+#include "trace_capture.h"
 #include "wizard/child_process.h"
 
 namespace zun {
@@ -53,6 +57,27 @@ int FreePort() {
     }
     close(listener);
     return port;
+}
+
+// Whether a process of a browser that kept its profile in `folder` still runs
+// (they all carry the profile's folders in their environment). A browser's
+// processes are ended at once but may take a moment to go.
+bool BrowserRunsIn(const std::string& folder) {
+    const std::string mark = "XDG_CONFIG_HOME=" + folder + "/";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        bool runs = false;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;  // not a process
+            std::ifstream environment(entry.path() / "environ");
+            const std::string text((std::istreambuf_iterator<char>(environment)), std::istreambuf_iterator<char>());
+            runs = runs || text.find(mark) != std::string::npos;
+        }
+        if (!runs) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
 }
 
 std::string ValueOf(const uint8_t* blob, const char* key) {
@@ -109,10 +134,14 @@ protected:
                                               std::to_string(_debuggingPort), "--end", "close", "--timeout", "90"};
         arguments.insert(arguments.end(), shopperArguments.begin(), shopperArguments.end());
         ChildProcess shopper(arguments);
+        // The browser's profile goes into the test's folder.
+        setenv("TMPDIR", _folder.c_str(), 1);
         auto call = std::async(std::launch::async, [&record] { return EntryPoint(&record); });
         EXPECT_EQ(call.wait_for(std::chrono::seconds(120)), std::future_status::ready);
         EXPECT_EQ(shopper.Wait(std::chrono::seconds(10)), 0);
-        return call.get();
+        const Status status = call.get();
+        unsetenv("TMPDIR");
+        return status;
     }
 
     std::string _folder;
@@ -133,7 +162,18 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         record.vantorID = "buyer-nocertificate";
         record.skuRefNum = "ZUN-PRO-1";
         record.tc = "TC-9";
+        testing::TraceCapture trace;
         EXPECT_EQ(Buy(record, {"--set", "BillingFirstName=Mira", "--set", "BillingEmail=mira@example.com"}), 0u);
+        // One browser served the wait window and the wizard, and it ended
+        // with the call, its profile with it.
+        const auto messages = trace.Messages();
+        EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                                [](const std::string& line) { return line.find("ChromiumSession::Open(): starting") != std::string::npos; }),
+                  1);
+        EXPECT_FALSE(BrowserRunsIn(_folder));
+        for (const auto& entry : std::filesystem::directory_iterator(_folder)) {
+            EXPECT_EQ(entry.path().filename().string().rfind("zun-browser-", 0), std::string::npos) << entry.path();
+        }
 
         EXPECT_EQ(record.interactive, 1u);
         EXPECT_EQ(record.publisherID, callersPublisher);

@@ -1,20 +1,16 @@
 #include "platform/posix/chromium_session.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <filesystem>
 #include <sstream>
 #include <thread>
 
 #include "base/trace.h"
+#include "platform/posix/browser_reuse.h"
 #include "platform/posix/chromium_dom.h"
 #include "platform/posix/embedded_origin.h"
-#include "platform/posix/shell_words.h"
 #include "platform/posix/window_placement.h"
 #include "state/base64.h"
 
@@ -22,7 +18,6 @@ namespace zun::platform::posix {
 namespace {
 
 constexpr char kClickBinding[] = "__zunClick";
-constexpr char kDefaultBrowser[] = "/usr/lib/chromium/chromium";
 
 // Esc pressed by a person: a listener in a script world of the engine's own
 // reports trusted key presses through a binding that exists only in that
@@ -36,20 +31,6 @@ constexpr char kKeyListener[] = R"(window.addEventListener('keydown', (event) =>
 // A visible alert waits for the person in front of it; this bounds the wait
 // for one who has walked away (a headless page's alert is taken at once).
 constexpr std::chrono::milliseconds kAlertLimit = std::chrono::minutes(10);
-
-std::string EnvironmentValue(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : std::string(value);
-}
-
-// Headless unless a person can see the window: ZUN_BROWSER_HEADLESS=1 or 0
-// decides; otherwise a display (X or Wayland) makes the window visible.
-bool ChooseHeadless() {
-    const std::string choice = EnvironmentValue("ZUN_BROWSER_HEADLESS");
-    if (choice == "1") return true;
-    if (choice == "0") return false;
-    return EnvironmentValue("DISPLAY").empty() && EnvironmentValue("WAYLAND_DISPLAY").empty();
-}
 
 std::vector<std::pair<std::string, std::string>> ParseHeaders(const char* headers) {
     std::vector<std::pair<std::string, std::string>> parsed;
@@ -110,69 +91,56 @@ ChromiumSession::ChromiumSession(ui::WindowHandle dialog, browser::BrowserEvents
 ChromiumSession::~ChromiumSession() { Close(); }
 
 Status ChromiumSession::Open() {
-    _headless = ChooseHeadless();
-    std::vector<std::string> extraFlags;
-    if (!SplitShellWords(EnvironmentValue("ZUN_BROWSER_FLAGS"), &extraFlags)) {
-        ZUN_TRACE("ZUN_E: ChromiumSession::Open(): ZUN_BROWSER_FLAGS leaves a quote open: Failure %u",
-                  ZUN_E_INVALID_ARG);
-        return ZUN_E_INVALID_ARG;
+    BrowserLaunch launch;
+    Status status = ReadBrowserLaunch(&launch);
+    if (status != 0) return status;
+    if (std::unique_ptr<ChromiumProcess> kept = TakeKeptBrowser(launch)) {
+        status = AttachTo(std::move(kept));
+        if (status == 0) return 0;
+        // It went away meanwhile: a browser of the dialog's own replaces it.
+        ZUN_TRACE("ZUN_E: ChromiumSession::Open(): the kept browser: Failure %u; starting another", status);
     }
-    std::string base = EnvironmentValue("TMPDIR");
-    if (base.empty()) base = "/tmp";
-    std::string pattern = base + "/zun-browser-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return ZUN_E_NOT_FOUND;
-    _profileDir = pattern;
-
-    std::string program = EnvironmentValue("ZUN_BROWSER_PATH");
-    if (program.empty()) program = kDefaultBrowser;
-    std::vector<std::string> arguments = {
-        "--remote-debugging-pipe", "--disable-gpu", "--disable-quic", "--no-first-run",
-        "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
-        "--disable-sync", "--disable-features=AutofillServerCommunication,NetworkTimeServiceQuerying",
-        "--user-data-dir=" + _profileDir + "/profile"};
-    if (geteuid() == 0) arguments.push_back("--no-sandbox");
-    arguments.insert(arguments.end(), extraFlags.begin(), extraFlags.end());
-    if (_headless) {
-        arguments.push_back("--headless=new");
-        arguments.push_back("about:blank");
-    } else {
-        // Where the dialog is; a hidden dialog's window is put out of sight
-        // as soon as the page is attached.
-        ui::Rect rect;
-        ui::GetWindowRect(_dialog, &rect);
-        arguments.push_back("--window-position=" + std::to_string(rect.left) + "," + std::to_string(rect.top));
-        arguments.push_back("--window-size=" + std::to_string(std::max(rect.Width(), 1)) + "," +
-                            std::to_string(std::max(rect.Height(), 1)));
-        arguments.push_back("--app=about:blank");
-    }
-    const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + _profileDir + "/config",
-                                                  "XDG_CACHE_HOME=" + _profileDir + "/cache"};
-
-    _pipe = std::make_unique<DevToolsPipe>(
-        [this](const std::string& method, const Json& params, const std::string& sessionId) {
-            OnEvent(method, params, sessionId);
-        });
-    ZUN_TRACE("ZUN: ChromiumSession::Open(): starting %s (%s)", program.c_str(), _headless ? "headless" : "window");
-    const Status status = _pipe->Start(program, arguments, environment);
-    if (status != 0) {
-        ZUN_TRACE("ZUN_E: ChromiumSession::Open(): Start(): Failure %u", status);
-        return status;
-    }
-    return Attach();
+    auto process = std::make_unique<ChromiumProcess>();
+    ui::Rect rect;
+    ui::GetWindowRect(_dialog, &rect);
+    status = process->Start(launch, rect);
+    if (status != 0) return status;
+    return AttachTo(std::move(process));
 }
 
 Status ChromiumSession::OpenWithPeer(DevToolsPipe::CommandWriter writer) {
-    _pipe = std::make_unique<DevToolsPipe>(
-        [this](const std::string& method, const Json& params, const std::string& sessionId) {
-            OnEvent(method, params, sessionId);
-        });
-    _pipe->StartWithPeer(std::move(writer));
-    return Attach();
+    auto process = std::make_unique<ChromiumProcess>();
+    process->StartWithPeer(std::move(writer));
+    return AttachTo(std::move(process));
+}
+
+Status ChromiumSession::AttachTo(std::unique_ptr<ChromiumProcess> process) {
+    {
+        std::lock_guard<std::mutex> lock(_lock);
+        _sessionId.clear();
+        _targetId.clear();
+    }
+    _closed = false;
+    _process = std::move(process);
+    _pipe = &_process->Pipe();
+    _headless = _process->IsHeadless();
+    // Close() routes the events elsewhere before this session goes.
+    _process->Route([this](const std::string& method, const Json& params, const std::string& sessionId) {
+        OnEvent(method, params, sessionId);
+    });
+    const Status status = Attach();
+    if (status != 0) {
+        _process->Route(nullptr);
+        _pipe = nullptr;
+        _process.reset();
+    }
+    return status;
 }
 
 Status ChromiumSession::Attach() {
-    // The page of the start window appears shortly after the browser is up.
-    std::string targetId;
+    // A kept browser has its blank page ready; in a browser just started,
+    // the page of the start window appears shortly after it is up.
+    std::string targetId = _process->TakeBlankPage();
     Status status = 0;
     for (int attempt = 0; attempt < 200 && targetId.empty(); ++attempt) {
         Json targets;
@@ -197,20 +165,18 @@ Status ChromiumSession::Attach() {
         _sessionId = sessionId;
         _targetId = targetId;
     }
-    for (const char* domain : {"Page.enable", "Runtime.enable", "Network.enable", "Security.enable"}) {
-        status = Command(domain, Json::object());
-        if (status != 0) return status;
-    }
-    status = Command("Fetch.enable", FetchPatterns(false));
-    if (status == 0) status = Command("Runtime.addBinding", {{"name", kClickBinding}});
-    if (status == 0) {
-        status = Command("Page.addScriptToEvaluateOnNewDocument", {{"source", kKeyListener}, {"worldName", kKeyWorld}});
-    }
-    if (status == 0) {
-        status = Command("Runtime.addBinding", {{"name", kKeyBinding}, {"executionContextName", kKeyWorld}});
-    }
+    // In one round trip: the browser runs them in this order.
     Json tree;
-    if (status == 0) status = Command("Page.getFrameTree", Json::object(), &tree);
+    status = _pipe->CallAll({{"Page.enable", Json::object()},
+                             {"Runtime.enable", Json::object()},
+                             {"Network.enable", Json::object()},
+                             {"Security.enable", Json::object()},
+                             {"Fetch.enable", FetchPatterns(false)},
+                             {"Runtime.addBinding", {{"name", kClickBinding}}},
+                             {"Page.addScriptToEvaluateOnNewDocument", {{"source", kKeyListener}, {"worldName", kKeyWorld}}},
+                             {"Runtime.addBinding", {{"name", kKeyBinding}, {"executionContextName", kKeyWorld}}},
+                             {"Page.getFrameTree", Json::object(), &tree}},
+                            sessionId);
     if (status != 0) return status;
     {
         std::lock_guard<std::mutex> lock(_lock);
@@ -249,12 +215,10 @@ void ChromiumSession::FollowDialog(const ui::Rect& rect, bool inSight) {
 void ChromiumSession::Close() {
     _closed = true;
     ui::ObserveWindowPlacement(_dialog, nullptr);
-    if (_pipe) _pipe->Stop();
-    if (!_profileDir.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(_profileDir, ignored);
-        _profileDir.clear();
-    }
+    if (!_process) return;
+    _process->Route(nullptr);
+    _pipe = nullptr;
+    ReleaseBrowser(std::move(_process));
 }
 
 Status ChromiumSession::Command(const std::string& method, const Json& params, Json* result,

@@ -1,5 +1,7 @@
-// One browser process for one dialog, attached to its page: the DevTools
-// session the browser control and its document objects talk through. Events
+// A dialog's page in a browser process, attached over DevTools: the session
+// the browser control and its document objects talk through. The process is
+// started for the dialog, or kept from the previous dialog of a
+// shared-browser scope (browser_reuse.h). Events
 // of the page are handed to the dialog's thread; the few that must be
 // answered while the dialog's thread waits for a command (a paused request,
 // a script dialog) are answered on the reader thread.
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "platform/browser.h"
+#include "platform/posix/chromium_process.h"
 #include "platform/posix/devtools_pipe.h"
 
 namespace zun::platform::posix {
@@ -27,13 +30,15 @@ public:
     ChromiumSession(ui::WindowHandle dialog, browser::BrowserEvents& events);
     ~ChromiumSession();
 
-    // Starts the browser and attaches to its page.
+    // Attaches to a page of the kept browser, or starts a browser and
+    // attaches to its page.
     Status Open();
     // Attaches to a page of a peer in this process instead of a browser
     // (see DevToolsPipe::StartWithPeer); Pipe() then takes its messages.
     Status OpenWithPeer(DevToolsPipe::CommandWriter writer);
-    DevToolsPipe* Pipe() { return _pipe.get(); }
-    // Ends the browser; no event is delivered afterwards.
+    DevToolsPipe* Pipe() { return _pipe; }
+    // Leaves the page: the browser is kept for the next dialog or ended. No
+    // event is delivered afterwards.
     void Close();
 
     Status Navigate(const char* url, const std::vector<uint8_t>* body, const char* headers);
@@ -72,6 +77,9 @@ public:
     int ProcessId() const { return _pipe ? _pipe->ProcessId() : -1; }
 
 private:
+    // Takes `process` and attaches to its blank page; on failure the process
+    // is ended.
+    Status AttachTo(std::unique_ptr<ChromiumProcess> process);
     Status Attach();
     void FollowDialog(const ui::Rect& rect, bool inSight);
     void OnEvent(const std::string& method, const Json& params, const std::string& sessionId);
@@ -93,8 +101,8 @@ private:
     ui::WindowHandle _dialog;
     browser::BrowserEvents& _events;
     bool _headless = true;
-    std::string _profileDir;
-    std::unique_ptr<DevToolsPipe> _pipe;
+    std::unique_ptr<ChromiumProcess> _process;
+    DevToolsPipe* _pipe = nullptr;  // the process's, while attached
     bool _closed = false;  // dialog thread
 
     std::mutex _lock;  // guards the members below, shared with the reader thread

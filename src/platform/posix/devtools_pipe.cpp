@@ -177,9 +177,28 @@ int DevToolsPipe::Send(const std::string& method, const Json& params, const std:
 Status DevToolsPipe::Call(const std::string& method, const Json& params, const std::string& sessionId,
                           Json* result, std::chrono::milliseconds timeout) {
     const int id = Send(method, params, sessionId, true);
+    return Await(id, method, result, std::chrono::steady_clock::now() + timeout, timeout);
+}
+
+Status DevToolsPipe::CallAll(const std::vector<PipeCommand>& commands, const std::string& sessionId,
+                             std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::vector<int> ids;
+    for (const PipeCommand& command : commands) ids.push_back(Send(command.method, command.params, sessionId, true));
+    // Every reply is collected, so that none is left waiting in the table.
+    Status first = 0;
+    for (size_t i = 0; i < commands.size(); ++i) {
+        const Status status = Await(ids[i], commands[i].method, commands[i].result, deadline, timeout);
+        if (first == 0) first = status;
+    }
+    return first;
+}
+
+Status DevToolsPipe::Await(int id, const std::string& method, Json* result,
+                           std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds timeout) {
     if (id == 0) return kBrowserGone;
     std::unique_lock<std::mutex> lock(_lock);
-    const bool answered = _replied.wait_for(lock, timeout, [&] {
+    const bool answered = _replied.wait_until(lock, deadline, [&] {
         auto it = _replies.find(id);
         return it == _replies.end() || it->second.done || it->second.abandoned || !_alive;
     });

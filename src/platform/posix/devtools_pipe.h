@@ -28,6 +28,13 @@ inline constexpr Status kBrowserTimeout = 0x800705B4u;  // ERROR_TIMEOUT
 // How long a command waits for its reply unless it says otherwise.
 inline constexpr std::chrono::milliseconds kCommandLimit{15000};
 
+// One command of a batch (DevToolsPipe::CallAll); `result` may be null.
+struct PipeCommand {
+    std::string method;
+    Json params;
+    Json* result = nullptr;
+};
+
 class DevToolsPipe {
 public:
     // Called on the reader thread for every event, and once with the method
@@ -54,6 +61,11 @@ public:
     // "result", or the command's error as a failure.
     Status Call(const std::string& method, const Json& params, const std::string& sessionId, Json* result,
                 std::chrono::milliseconds timeout = kCommandLimit);
+    // Sends every command before waiting for the first reply, then waits
+    // for each: one round trip for the batch. The browser runs a session's
+    // commands in order. 0, or the first command's failure.
+    Status CallAll(const std::vector<PipeCommand>& commands, const std::string& sessionId,
+                   std::chrono::milliseconds timeout = kCommandLimit);
     // Sends a command without waiting; usable from the event handler.
     void Post(const std::string& method, const Json& params, const std::string& sessionId);
     // One message as it came from the browser: a reply goes to the call that
@@ -78,6 +90,10 @@ private:
     };
 
     int Send(const std::string& method, const Json& params, const std::string& sessionId, bool awaitReply);
+    // The reply to command `id` (0: it was not sent), waited for until
+    // `deadline`.
+    Status Await(int id, const std::string& method, Json* result, std::chrono::steady_clock::time_point deadline,
+                 std::chrono::milliseconds timeout);
     void ReadLoop();
     void ReadMessages();
     void DispatchMessage(const std::string& text);

@@ -341,6 +341,11 @@ bool Win32Browser::IsInPlaceActive() {
 
 namespace zun::platform::browser {
 
+// The browser control lives in this process and starts at once: there is no
+// browser to keep between dialogs.
+SharedBrowserScope::SharedBrowserScope() = default;
+SharedBrowserScope::~SharedBrowserScope() = default;
+
 Status CreateBrowser(ui::WindowHandle dialog, int controlId, BrowserEvents& events,
                      std::unique_ptr<Browser>* browser) {
     if (browser == nullptr) return ZUN_E_POINTER;

@@ -1,0 +1,148 @@
+#include "platform/posix/chromium_process.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "base/trace.h"
+#include "platform/posix/shell_words.h"
+
+namespace zun::platform::posix {
+namespace {
+
+constexpr char kDefaultBrowser[] = "/usr/lib/chromium/chromium";
+
+std::string EnvironmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// Headless unless a person can see the window: ZUN_BROWSER_HEADLESS=1 or 0
+// decides; otherwise a display (X or Wayland) makes the window visible.
+bool ChooseHeadless() {
+    const std::string choice = EnvironmentValue("ZUN_BROWSER_HEADLESS");
+    if (choice == "1") return true;
+    if (choice == "0") return false;
+    return EnvironmentValue("DISPLAY").empty() && EnvironmentValue("WAYLAND_DISPLAY").empty();
+}
+
+}  // namespace
+
+Status ReadBrowserLaunch(BrowserLaunch* launch) {
+    launch->headless = ChooseHeadless();
+    if (!SplitShellWords(EnvironmentValue("ZUN_BROWSER_FLAGS"), &launch->flags)) {
+        ZUN_TRACE("ZUN_E: ChromiumSession::Open(): ZUN_BROWSER_FLAGS leaves a quote open: Failure %u",
+                  ZUN_E_INVALID_ARG);
+        return ZUN_E_INVALID_ARG;
+    }
+    launch->temporaryFolder = EnvironmentValue("TMPDIR");
+    if (launch->temporaryFolder.empty()) launch->temporaryFolder = "/tmp";
+    launch->program = EnvironmentValue("ZUN_BROWSER_PATH");
+    if (launch->program.empty()) launch->program = kDefaultBrowser;
+    return 0;
+}
+
+ChromiumProcess::ChromiumProcess()
+    : _pipe(std::make_unique<DevToolsPipe>(
+          [this](const std::string& method, const Json& params, const std::string& sessionId) {
+              Deliver(method, params, sessionId);
+          })) {}
+
+ChromiumProcess::~ChromiumProcess() { Stop(); }
+
+Status ChromiumProcess::Start(const BrowserLaunch& launch, const ui::Rect& window) {
+    _launch = launch;
+    std::string pattern = launch.temporaryFolder + "/zun-browser-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) return ZUN_E_NOT_FOUND;
+    _profileDir = pattern;
+
+    std::vector<std::string> arguments = {
+        "--remote-debugging-pipe", "--disable-gpu", "--disable-quic", "--no-first-run",
+        "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
+        "--disable-sync", "--disable-features=AutofillServerCommunication,NetworkTimeServiceQuerying",
+        "--user-data-dir=" + _profileDir + "/profile"};
+    if (geteuid() == 0) arguments.push_back("--no-sandbox");
+    arguments.insert(arguments.end(), launch.flags.begin(), launch.flags.end());
+    if (launch.headless) {
+        arguments.push_back("--headless=new");
+        arguments.push_back("about:blank");
+    } else {
+        // Where the dialog is; a hidden dialog's window is put out of sight
+        // as soon as the page is attached.
+        arguments.push_back("--window-position=" + std::to_string(window.left) + "," + std::to_string(window.top));
+        arguments.push_back("--window-size=" + std::to_string(std::max(window.Width(), 1)) + "," +
+                            std::to_string(std::max(window.Height(), 1)));
+        arguments.push_back("--app=about:blank");
+    }
+    const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + _profileDir + "/config",
+                                                  "XDG_CACHE_HOME=" + _profileDir + "/cache"};
+    ZUN_TRACE("ZUN: ChromiumSession::Open(): starting %s (%s)", launch.program.c_str(),
+              launch.headless ? "headless" : "window");
+    const Status status = _pipe->Start(launch.program, arguments, environment);
+    if (status != 0) ZUN_TRACE("ZUN_E: ChromiumSession::Open(): Start(): Failure %u", status);
+    return status;
+}
+
+void ChromiumProcess::StartWithPeer(DevToolsPipe::CommandWriter writer) {
+    _peer = true;
+    _pipe->StartWithPeer(std::move(writer));
+}
+
+void ChromiumProcess::Stop() {
+    _pipe->Stop();
+    if (!_profileDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(_profileDir, ignored);
+        _profileDir.clear();
+    }
+}
+
+void ChromiumProcess::Route(DevToolsPipe::EventHandler handler) {
+    std::lock_guard<std::recursive_mutex> lock(_routeLock);
+    _handler = std::move(handler);
+}
+
+void ChromiumProcess::Deliver(const std::string& method, const Json& params, const std::string& sessionId) {
+    // Recursive: a peer may answer a command of the handler with an event
+    // on the same thread.
+    std::lock_guard<std::recursive_mutex> lock(_routeLock);
+    if (_handler) _handler(method, params, sessionId);
+}
+
+Status ChromiumProcess::ClearPages() {
+    // The new page is listed by the time the list is asked for: the browser
+    // runs its commands in order.
+    Json created;
+    Json targets;
+    Status status = _pipe->CallAll({{"Target.createTarget", {{"url", "about:blank"}, {"newWindow", true}}, &created},
+                                    {"Target.getTargets", Json::object(), &targets}},
+                                   "");
+    if (status != 0) return status;
+    const std::string blank = TextField(created, "targetId");
+    if (blank.empty()) return kBrowserGone;
+    std::vector<PipeCommand> closes;
+    for (const Json& target : ArrayField(targets, "targetInfos")) {
+        const std::string id = TextField(target, "targetId");
+        if (TextField(target, "type") == "page" && id != blank) closes.push_back({"Target.closeTarget", {{"targetId", id}}});
+    }
+    status = _pipe->CallAll(closes, "");
+    if (status != 0) return status;
+    if (!_launch.headless) {
+        // Out of sight until the next dialog places it.
+        Json window;
+        if (_pipe->Call("Browser.getWindowForTarget", {{"targetId", blank}}, "", &window) == 0) {
+            _pipe->Post("Browser.setWindowBounds",
+                        {{"windowId", IntegerField(window, "windowId").value_or(0)},
+                         {"bounds", {{"windowState", "minimized"}}}},
+                        "");
+        }
+    }
+    _blankPage = blank;
+    return 0;
+}
+
+std::string ChromiumProcess::TakeBlankPage() { return std::exchange(_blankPage, std::string()); }
+
+}  // namespace zun::platform::posix
