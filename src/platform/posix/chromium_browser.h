@@ -1,6 +1,7 @@
-// The browser control on Linux: a browser process per dialog, driven over
-// its DevTools pipe. Besides the port, it offers what tests need to act as
-// the person in front of the window.
+// The browser control on Linux: a page of a browser process, driven over its
+// DevTools pipe; the process is the dialog's own, or shared by the dialogs
+// of a call (browser_reuse.h). Besides the port, it offers what tests need
+// to act as the person in front of the window.
 #pragma once
 
 #include <memory>
