@@ -77,7 +77,9 @@ protected:
         ASSERT_NE(at, std::string::npos) << ready;
         _address = ready.substr(at + 1);
         _debuggingPort = FreePort();
-        const std::string flags = "--ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
+        // The secure store's host, which its certificate names, is this server.
+        const std::string flags = "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address +
+                                  "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
                                   " --remote-debugging-port=" + std::to_string(_debuggingPort);
         setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
         setenv("ZUN_BROWSER_HEADLESS", "1", 1);
@@ -129,8 +131,11 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         record.size = sizeof record;
         record.callType = callType;
         record.publisherID = callersPublisher;
-        // No certificate in the layout reply: the store opens at the store host.
-        record.vantorID = "buyer-nocertificate";
+        // The plain purchase opens the store at the host its certificate
+        // names; without a certificate in the layout reply the store opens
+        // at the store host.
+        const char* vantor = callType == ZUN_CALL_PURCHASE ? "buyer" : "buyer-nocertificate";
+        record.vantorID = vantor;
         record.skuRefNum = "ZUN-PRO-1";
         record.tc = "TC-9";
         EXPECT_EQ(Buy(record, {"--set", "BillingFirstName=Mira", "--set", "BillingEmail=mira@example.com"}), 0u);
@@ -146,7 +151,9 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         // The pre-fill carries "&cmd=CFU" only for the check-for-update
         // purchase.
         const std::string body = Control("/_prefill?part=body");
-        EXPECT_THAT(body, HasSubstr("s=buyer-nocertificate&"));
+        EXPECT_THAT(body, HasSubstr(std::string("s=") + vantor + "&"));
+        EXPECT_EQ(Control("/_prefill?part=host"),
+                  callType == ZUN_CALL_PURCHASE ? "secure.orvella.com" : _address);
         if (callType == ZUN_CALL_PURCHASE_CFU) {
             EXPECT_THAT(body, HasSubstr("&cmd=CFU"));
         } else {
