@@ -11,7 +11,7 @@
 
 #include "base/engine_heap.h"
 #include "shopper/purchase_info.h"
-#include "wizard/child_process.h"
+#include "child_process.h"
 #include "wizard/local_store.h"
 
 namespace zun {

@@ -22,7 +22,7 @@
 #include "net/inetblock.h"
 #include "net/store_host.h"
 #include "state/cartstate.h"
-#include "wizard/child_process.h"
+#include "child_process.h"
 
 namespace zun::testing {
 

@@ -15,7 +15,7 @@
 #include "shopper/purchase_post_data.h"
 #include "shopper/registry_sandbox.h"
 #include "state/cartstate.h"
-#include "wizard/child_process.h"
+#include "child_process.h"
 #include "wizard/local_store.h"
 #include "wizard/wizard_controller.h"
 #include "wizard/wizard_mode.h"
