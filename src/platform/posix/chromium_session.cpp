@@ -120,13 +120,14 @@ Status ChromiumSession::AttachTo(std::unique_ptr<ChromiumProcess> process) {
         _sessionId.clear();
         _targetId.clear();
     }
-    _closed = false;
     _process = std::move(process);
     _pipe = &_process->Pipe();
     _headless = _process->IsHeadless();
-    // Close() routes the events elsewhere before this session goes.
-    _process->Route([this](const std::string& method, const Json& params, const std::string& sessionId) {
-        OnEvent(method, params, sessionId);
+    // Close() routes the events elsewhere before this session goes. What a
+    // browser given up on had still sent to the dialog is dropped there.
+    _process->Route([this, attachment = ++_attachment](const std::string& method, const Json& params,
+                                                         const std::string& sessionId) {
+        OnEvent(attachment, method, params, sessionId);
     });
     const Status status = Attach();
     if (status != 0) {
@@ -260,11 +261,12 @@ Status ChromiumSession::Navigate(const char* url, const std::vector<uint8_t>* bo
     return dom::kDomCallFailed;
 }
 
-void ChromiumSession::OnEvent(const std::string& method, const Json& params, const std::string& sessionId) {
+void ChromiumSession::OnEvent(int attachment, const std::string& method, const Json& params,
+                              const std::string& sessionId) {
     std::weak_ptr<ChromiumSession> weak = weak_from_this();
-    auto toDialog = [this, weak](std::string name, Json values) {
-        ui::PostWindowTask(_dialog, [weak, name = std::move(name), values = std::move(values)] {
-            if (auto self = weak.lock()) self->Deliver(name, values);
+    auto toDialog = [this, weak, attachment](std::string name, Json values) {
+        ui::PostWindowTask(_dialog, [weak, attachment, name = std::move(name), values = std::move(values)] {
+            if (auto self = weak.lock()) self->Deliver(attachment, name, values);
         });
     };
     if (method.empty()) {
@@ -352,8 +354,8 @@ void ChromiumSession::OnPausedRequest(const Json& params, const std::string& ses
     if (post) _pipe->Post("Fetch.enable", FetchPatterns(false), sessionId);
 }
 
-void ChromiumSession::Deliver(const std::string& method, const Json& params) {
-    if (_closed) return;
+void ChromiumSession::Deliver(int attachment, const std::string& method, const Json& params) {
+    if (_closed || attachment != _attachment) return;
     std::string mainFrame;
     {
         std::lock_guard<std::mutex> lock(_lock);

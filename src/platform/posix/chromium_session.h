@@ -82,10 +82,11 @@ private:
     Status AttachTo(std::unique_ptr<ChromiumProcess> process);
     Status Attach();
     void FollowDialog(const ui::Rect& rect, bool inSight);
-    void OnEvent(const std::string& method, const Json& params, const std::string& sessionId);
+    // `attachment` numbers the process the event came from.
+    void OnEvent(int attachment, const std::string& method, const Json& params, const std::string& sessionId);
     void OnPausedRequest(const Json& params, const std::string& sessionId, std::unique_lock<std::mutex>& lock);
     // On the dialog's thread.
-    void Deliver(const std::string& method, const Json& params);
+    void Deliver(int attachment, const std::string& method, const Json& params);
     void DeliverClick(const Json& params);
     void StartNewObjectGroup();
     Status Command(const std::string& method, const Json& params, Json* result = nullptr,
@@ -113,6 +114,7 @@ private:
     std::string _lastDialogMessage;
 
     // Dialog thread only.
+    int _attachment = 0;  // the processes attached to so far
     int64_t _windowId = 0;
     std::string _currentUrl;
     std::map<int, dom::ClickSink*> _clicks;
