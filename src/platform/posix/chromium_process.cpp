@@ -125,7 +125,9 @@ Status ChromiumProcess::ClearPages() {
     std::vector<PipeCommand> closes;
     for (const Json& target : ArrayField(targets, "targetInfos")) {
         const std::string id = TextField(target, "targetId");
-        if (TextField(target, "type") == "page" && id != blank) closes.push_back({"Target.closeTarget", {{"targetId", id}}});
+        if (TextField(target, "type") == "page" && id != blank) {
+            closes.push_back({"Target.closeTarget", {{"targetId", id}}});
+        }
     }
     status = _pipe->CallAll(closes, "");
     if (status != 0) return status;

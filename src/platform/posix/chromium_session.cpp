@@ -174,7 +174,8 @@ Status ChromiumSession::Attach() {
                              {"Security.enable", Json::object()},
                              {"Fetch.enable", FetchPatterns(false)},
                              {"Runtime.addBinding", {{"name", kClickBinding}}},
-                             {"Page.addScriptToEvaluateOnNewDocument", {{"source", kKeyListener}, {"worldName", kKeyWorld}}},
+                             {"Page.addScriptToEvaluateOnNewDocument",
+                              {{"source", kKeyListener}, {"worldName", kKeyWorld}}},
                              {"Runtime.addBinding", {{"name", kKeyBinding}, {"executionContextName", kKeyWorld}}},
                              {"Page.getFrameTree", Json::object(), &tree}},
                             sessionId);
