@@ -3,6 +3,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/boundary.h"
 #include "base/trace.h"
 #include "platform/browser.h"
 
@@ -89,7 +90,11 @@ SharedBrowserScope::~SharedBrowserScope() {
         if (--keeper.depth > 0) return;
         ending = std::move(keeper.kept);
     }
-    if (ending != nullptr) ending->Stop();
+    // The scope ends at the end of a call: nothing may leave it.
+    try {
+        if (ending != nullptr) ending->Stop();
+    }
+    ZUN_CATCH_LOG()
 }
 
 }  // namespace browser
