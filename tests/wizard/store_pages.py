@@ -23,21 +23,16 @@ server ends when its input closes:
                                  are not stored
     GET  /opened                 the page a handled link opens
 """
-import base64
-import hashlib
 import html
-import http.server
-import socketserver
-import ssl
-import subprocess
 import sys
 import tempfile
-import threading
 from pathlib import Path
 from urllib.parse import parse_qsl, urlsplit
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / 'tools' / 'store_server'))
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / 'browser'))
 from cartstate import cartstate_text  # noqa: E402
+from loopback_pages import HtmlHandler, make_certificate, serve_plain_and_secure  # noqa: E402
 
 SPECIAL = ('title', 'field', 'links')
 PREFILLS = []
@@ -69,21 +64,7 @@ def store_page(query):
             % (html.escape(params.get('title', 'Store')), state, links))
 
 
-class Handler(http.server.BaseHTTPRequestHandler):
-    protocol_version = 'HTTP/1.1'
-
-    def log_message(self, *args):
-        pass
-
-    def reply(self, body, status=200):
-        data = body.encode('utf-8')
-        self.send_response(status)
-        self.send_header('Content-Type', 'text/html; charset=utf-8')
-        self.send_header('Content-Length', str(len(data)))
-        self.send_header('Cache-Control', 'no-store')
-        self.end_headers()
-        self.wfile.write(data)
-
+class Handler(HtmlHandler):
     def do_GET(self):
         url = urlsplit(self.path)
         if url.path == '/page':
@@ -102,37 +83,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.reply(store_page(NEXT[0]))
 
 
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-
-
-def make_certificate(folder):
-    key, cert = folder / 'key.pem', folder / 'cert.pem'
-    subprocess.run(['openssl', 'req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '2',
-                    '-subj', '/O=Orvella Test Store/CN=secure.orvella.com',
-                    '-addext', 'subjectAltName=DNS:secure.orvella.com,IP:127.0.0.1',
-                    '-keyout', str(key), '-out', str(cert)], check=True, capture_output=True)
-    der = subprocess.run(['openssl', 'x509', '-in', str(cert), '-outform', 'der'], check=True,
-                         capture_output=True).stdout
-    public = subprocess.run(['openssl', 'x509', '-in', str(cert), '-pubkey', '-noout'], check=True,
-                            capture_output=True).stdout
-    spki = subprocess.run(['openssl', 'pkey', '-pubin', '-outform', 'der'], input=public, check=True,
-                          capture_output=True).stdout
-    return key, cert, base64.b64encode(hashlib.sha256(spki).digest()).decode(), base64.b64encode(der).decode()
-
-
 def main():
     with tempfile.TemporaryDirectory() as folder:
-        key, cert, spki, certificate = make_certificate(Path(folder))
-        plain = Server(('127.0.0.1', 0), Handler)
-        secure = Server(('127.0.0.1', 0), Handler)
-        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(str(cert), str(key))
-        secure.socket = context.wrap_socket(secure.socket, server_side=True)
-        for server in (plain, secure):
-            threading.Thread(target=server.serve_forever, daemon=True).start()
-        print('http=%d https=%d spki=%s certificate=%s' % (plain.server_address[1], secure.server_address[1], spki,
-                                                          certificate), flush=True)
+        key, cert, spki, certificate = make_certificate(Path(folder), '/O=Orvella Test Store/CN=secure.orvella.com',
+                                                        'secure.orvella.com')
+        http_port, https_port = serve_plain_and_secure(Handler, key, cert)
+        print('http=%d https=%d spki=%s certificate=%s' % (http_port, https_port, spki, certificate), flush=True)
         for line in sys.stdin:
             command, _, value = line.strip().partition(' ')
             if command == 'next':

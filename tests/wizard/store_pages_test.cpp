@@ -19,6 +19,7 @@
 #include "shopper/purchase_info.h"
 #include "shopper/registry_sandbox.h"
 #include "trace_capture.h"
+#include "wizard/local_store.h"
 #include "wizard/store_pages.h"
 #include "wizard/wizard_mode.h"
 #include "wizard/wizard_run.h"
@@ -29,6 +30,7 @@ namespace {
 namespace ui = platform::ui;
 using ::testing::Contains;
 using ::testing::HasSubstr;
+using testing::ValueOf;
 using testing::WizardRun;
 
 std::string Hex(const std::string& bytes) {
@@ -50,14 +52,6 @@ std::string Caption(ui::WindowHandle window) {
 std::string ValueOf(CartState& state, const char* key) {
     char value[256] = {};
     if (state.GetValue(key, value, sizeof value) != 0) return "<none>";
-    return std::string(TextInBuffer(value));
-}
-
-std::string ValueOf(const uint8_t* blob, const char* key) {
-    uint32_t totalLength = 0;
-    std::memcpy(&totalLength, blob, sizeof totalLength);
-    char value[256] = {};
-    if (CartState::GetValueFromBuffer(blob, totalLength, key, value, sizeof value) != 0) return "<none>";
     return std::string(TextInBuffer(value));
 }
 

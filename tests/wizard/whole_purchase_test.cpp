@@ -1,29 +1,22 @@
 // A whole purchase in real headless Chromium: the local store server's secure
 // store, the scripted shopper buying through the browser's remote debugging
 // port, and RunPurchaseWizard as the entry function calls it.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <future>
 #include <set>
-#include <sstream>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
-#include "net/inetblock.h"
-#include "net/store_host.h"
 #include "shopper/purchase_info.h"
 #include "shopper/purchase_post_data.h"
 #include "shopper/registry_sandbox.h"
 #include "state/cartstate.h"
-#include "wizard/child_process.h"
+#include "child_process.h"
+#include "wizard/local_store.h"
 #include "wizard/wizard_controller.h"
 #include "wizard/wizard_mode.h"
 
@@ -33,43 +26,12 @@ namespace {
 namespace ui = platform::ui;
 using ::testing::HasSubstr;
 using testing::ChildProcess;
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string value = text.str();
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
-    return value;
-}
-
-int FreePort() {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    int port = 0;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-        port = ntohs(address.sin_port);
-    }
-    close(listener);
-    return port;
-}
+using testing::ValueOf;
 
 std::string Caption(ui::WindowHandle window) {
     char caption[256] = {};
     ui::GetCaption(window, caption, sizeof caption);
     return caption;
-}
-
-std::string ValueOf(const uint8_t* blob, const char* key) {
-    uint32_t totalLength = 0;
-    std::memcpy(&totalLength, blob, sizeof totalLength);
-    char value[256] = {};
-    if (CartState::GetValueFromBuffer(blob, totalLength, key, value, sizeof value) != 0) return "<none>";
-    return std::string(TextInBuffer(value));
 }
 
 // The blob's header checksum against the XOR of its entry words.
@@ -90,44 +52,13 @@ bool ChecksumHolds(const uint8_t* blob) {
 class WholePurchase : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/zun-purchase-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        _folder = folder;
-        _server = std::make_unique<ChildProcess>(std::vector<std::string>{
-            "python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file", _folder + "/certificate",
-            "--pin-file", _folder + "/pin", "--log", _folder + "/requests.log"});
-        const std::string ready = _server->ReadLine();
-        const size_t at = ready.rfind(' ');
-        ASSERT_NE(at, std::string::npos) << ready;
-        _address = ready.substr(at + 1);
-        _certificate = FileText(_folder + "/certificate");
-        ASSERT_FALSE(_certificate.empty());
-        _debuggingPort = FreePort();
-        const std::string flags = "--ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
-                                  " --remote-debugging-port=" + std::to_string(_debuggingPort);
-        setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
-        // The store is reached at the server's own address.
-        CopyText(_savedHost, StoreHost());
-        CopyText(StoreHost(), kStoreHostSize, _address.c_str());
+        ASSERT_TRUE(_store.Ready()) << "the store server did not start";
+        _debuggingPort = testing::FreePort();
+        setenv("ZUN_BROWSER_FLAGS", _store.BrowserFlags(_debuggingPort).c_str(), 1);
     }
-    void TearDown() override {
-        CopyText(StoreHost(), kStoreHostSize, _savedHost);
-        unsetenv("ZUN_BROWSER_FLAGS");
-        _server.reset();
-        std::system(("rm -rf " + _folder).c_str());
-    }
+    void TearDown() override { unsetenv("ZUN_BROWSER_FLAGS"); }
 
-    std::string Prefill(const char* part) {
-        InetBlock session;
-        if (session.OpenNetwork(_address.c_str(), 0, 0) != 0) return "";
-        uint8_t* data = nullptr;
-        uint32_t length = 0xFFFFFFFF;
-        const std::string url = "http://" + _address + "/_prefill?part=" + part;
-        if (session.PageGET(url.c_str(), &data, &length) != 0) return "";
-        std::string text(reinterpret_cast<char*>(data), length);
-        heap::Release(data);
-        return text;
-    }
+    std::string Prefill(const char* part) { return _store.Control(std::string("/_prefill?part=") + part); }
 
     // Runs the purchase while the shopper buys; then closes the window as a
     // person would. The captions the window showed on the way.
@@ -158,12 +89,9 @@ protected:
         return captions;
     }
 
-    std::string _folder;
-    std::unique_ptr<ChildProcess> _server;
-    std::string _address;
-    std::string _certificate;
+    // The store is reached at the server's own address.
+    testing::LocalStore _store;
     int _debuggingPort = 0;
-    char _savedHost[kStoreHostSize] = {};
 };
 
 TEST_F(WholePurchase, ShopperBuysTheInvoiceStateIsHandedBackAndTheNextPurchaseIsPrefilled) {

@@ -44,6 +44,9 @@ void PrintCartState(std::FILE* out, const unsigned char* blob) {
             std::fprintf(out, "  (entries end early, after %u of %u)\n", entry, count);
             return;
         }
+        // Setting a key again blanks its old entry (all bytes zero) and
+        // appends a new one: the blank is no entry of the cart.
+        if (!key.empty() && key.front() == '\0') continue;
         std::fprintf(out, "  %.*s = %.*s\n", static_cast<int>(key.size()), key.data(),
                      static_cast<int>(value.size()), value.data());
     }

@@ -1,0 +1,123 @@
+// The local store server as the purchase tests use it on Linux: started in a
+// folder of its own on a free port, with its certificate, its pin and its
+// request log there; the engine's store host points at it while it runs, and
+// the browser maps the secure store's host to it and trusts it by the pin.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "base/bounded_text.h"
+#include "base/engine_heap.h"
+#include "net/inetblock.h"
+#include "net/store_host.h"
+#include "state/cartstate.h"
+#include "child_process.h"
+
+namespace zun::testing {
+
+// A file's text without its trailing line ends; empty when it cannot be read.
+inline std::string FileText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string value = text.str();
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    return value;
+}
+
+// A loopback port that was free a moment ago.
+inline int FreePort() {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    close(listener);
+    return port;
+}
+
+// One value of a CartState blob, "<none>" when the key is missing.
+inline std::string ValueOf(const uint8_t* blob, const char* key) {
+    uint32_t totalLength = 0;
+    std::memcpy(&totalLength, blob, sizeof totalLength);
+    char value[256] = {};
+    if (CartState::GetValueFromBuffer(blob, totalLength, key, value, sizeof value) != 0) return "<none>";
+    return std::string(TextInBuffer(value));
+}
+
+class LocalStore {
+public:
+    LocalStore() {
+        char folder[] = "/tmp/zun-store-XXXXXX";
+        if (mkdtemp(folder) == nullptr) return;
+        _folder = folder;
+        _server = std::make_unique<ChildProcess>(std::vector<std::string>{
+            "python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file", _folder + "/certificate",
+            "--pin-file", _folder + "/pin", "--log", _folder + "/requests.log"});
+        // The server announces its address once it listens.
+        const std::string ready = _server->ReadLine();
+        const size_t at = ready.rfind(' ');
+        if (at == std::string::npos) return;
+        _address = ready.substr(at + 1);
+        CopyText(_savedHost, StoreHost());
+        CopyText(StoreHost(), kStoreHostSize, _address.c_str());
+    }
+    ~LocalStore() {
+        if (!_address.empty()) CopyText(StoreHost(), kStoreHostSize, _savedHost);
+        _server.reset();
+        if (!_folder.empty()) std::system(("rm -rf " + _folder).c_str());
+    }
+    LocalStore(const LocalStore&) = delete;
+    LocalStore& operator=(const LocalStore&) = delete;
+
+    bool Ready() const { return !_address.empty() && !Certificate().empty(); }
+    const std::string& Address() const { return _address; }
+    const std::string& Folder() const { return _folder; }
+    std::string Certificate() const { return FileText(_folder + "/certificate"); }
+    std::string Requests() const { return FileText(_folder + "/requests.log"); }
+
+    // Browser flags that reach the secure store here and trust only its
+    // certificate, with a remote debugging port for the scripted shopper.
+    std::string BrowserFlags(int debuggingPort) const {
+        return "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address +
+               "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
+               " --remote-debugging-port=" + std::to_string(debuggingPort);
+    }
+
+    // A control page of the server, empty when it cannot be read.
+    std::string Control(const std::string& path) const {
+        InetBlock session;
+        if (session.OpenNetwork(_address.c_str(), 0, 0) != 0) return "";
+        uint8_t* data = nullptr;
+        uint32_t length = 0xFFFFFFFF;
+        const std::string url = "http://" + _address + path;
+        if (session.PageGET(url.c_str(), &data, &length) != 0) return "";
+        std::string text(reinterpret_cast<char*>(data), length);
+        heap::Release(data);
+        return text;
+    }
+
+private:
+    std::string _folder;
+    std::unique_ptr<ChildProcess> _server;
+    std::string _address;
+    char _savedHost[kStoreHostSize] = {};
+};
+
+}  // namespace zun::testing
