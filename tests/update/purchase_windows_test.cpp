@@ -330,6 +330,9 @@ TEST(EngineDll, AnUpdateEndsTheFirstCallAndTheInstalledBuildOpensTheWizardWithou
     // The client installs it as the public header describes and calls again
     // with engineUpdated still 1.
     engine.Unload();
+    // Nothing of the first call (its threads, hooks, windows) keeps the old
+    // engine in memory.
+    EXPECT_FALSE(platform::IsModuleLoaded(engine.path.c_str()));
     platform::FileVersion version;
     std::string why;
     ASSERT_TRUE(IsEngineBuild(update.c_str(), &version, &why)) << why;
