@@ -31,3 +31,25 @@ function(zun_discover_tests target)
     DISCOVERY_TIMEOUT 120
     PROPERTIES FIXTURES_REQUIRED "${ZUN_TEST_FIXTURES}" TIMEOUT 120)
 endfunction()
+
+# Adds NAME.start and NAME.stop, which start a local store server
+# (tools/store_server) in the background and stop it again as the setup and
+# cleanup of FIXTURE. It listens on a loopback port that was free when the
+# build was configured; PORT_VAR receives it. Further arguments go to the
+# server.
+function(zun_add_store_server name fixture port_var)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(server ${PROJECT_SOURCE_DIR}/tools/store_server/store_server.py)
+  execute_process(
+    COMMAND ${Python3_EXECUTABLE} -c
+            "import socket; s = socket.socket(); s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])"
+    OUTPUT_VARIABLE port OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  set(pid ${CMAKE_CURRENT_BINARY_DIR}/${name}.pid)
+  add_test(NAME ${name}.start
+    COMMAND ${Python3_EXECUTABLE} ${server} --daemon --port ${port} --pid-file ${pid}
+            --log ${CMAKE_CURRENT_BINARY_DIR}/${name}.log ${ARGN})
+  add_test(NAME ${name}.stop COMMAND ${Python3_EXECUTABLE} ${server} --stop --pid-file ${pid})
+  set_tests_properties(${name}.start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 30)
+  set_tests_properties(${name}.stop PROPERTIES FIXTURES_CLEANUP ${fixture})
+  set(${port_var} ${port} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,380 @@
+// Purchase calls under Wine against the local store server: through
+// EntryPoint, through the engine DLL across an engine update, and through the
+// COM object's CoStoreGateway. Wine shows the dialogs but renders no page, so
+// no store page ever completes: the test plays the shopper who closes the
+// purchase wizard once it shows.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <zunserver/zunserver.h>
+
+#include "com_test_support.h"
+#include "engine_update.h"
+#include "gateway/engine_module_info.h"
+#include "platform/module.h"
+#include "platform/module_loader.h"
+#include "platform/ui.h"
+#include "store_server.h"
+#include "trace_capture.h"
+
+namespace zun {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::EndsWith;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kWizardLimit = std::chrono::seconds(30);
+constexpr auto kCallLimit = std::chrono::seconds(60);
+
+// The top-level dialogs one thread creates, in order, seen by a
+// window-creation hook on that thread. A purchase call opens the wait window
+// first and then, unless the handshake ends the call, the purchase wizard.
+class DialogWatch {
+public:
+    // On the watched thread.
+    void Install() {
+        {
+            std::lock_guard<std::mutex> lock(Lock());
+            Current() = this;
+        }
+        _hook = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
+        EXPECT_NE(_hook, nullptr);
+    }
+    void Remove() {
+        if (_hook != nullptr) UnhookWindowsHookEx(_hook);
+        _hook = nullptr;
+        std::lock_guard<std::mutex> lock(Lock());
+        Current() = nullptr;
+    }
+
+    std::vector<HWND> Dialogs() const {
+        std::lock_guard<std::mutex> lock(Lock());
+        return _dialogs;
+    }
+
+private:
+    static std::mutex& Lock() {
+        static std::mutex lock;
+        return lock;
+    }
+    static DialogWatch*& Current() {
+        static DialogWatch* current = nullptr;
+        return current;
+    }
+
+    static LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND) {
+            HWND window = reinterpret_cast<HWND>(wParam);
+            const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+            char className[16] = {};
+            if ((create->style & WS_CHILD) == 0 && GetClassNameA(window, className, sizeof className) > 0 &&
+                std::strcmp(className, "#32770") == 0) {
+                std::lock_guard<std::mutex> lock(Lock());
+                if (Current() != nullptr) Current()->_dialogs.push_back(window);
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    HHOOK _hook = nullptr;
+    std::vector<HWND> _dialogs;  // under Lock()
+};
+
+// A call made on a thread of its own, as an application's window thread
+// makes it, while the test watches its dialogs.
+class WatchedCall {
+public:
+    explicit WatchedCall(std::function<Status()> call) : _result(_promise.get_future().share()) {
+        _thread = std::thread([this, call] {
+            _watch.Install();
+            const Status status = call();
+            _watch.Remove();
+            _promise.set_value(status);
+        });
+    }
+
+    // A call whose wizard the test did not close (a failing test) is ended
+    // here: its dialogs get WM_CLOSE until it returns. A call that ignored
+    // WM_CLOSE for good would be ended by the test's CTest timeout.
+    ~WatchedCall() {
+        const auto end = Clock::now() + kCallLimit;
+        while (_result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready && Clock::now() < end) {
+            for (HWND dialog : _watch.Dialogs()) {
+                if (IsWindow(dialog)) PostMessageA(dialog, WM_CLOSE, 0, 0);
+            }
+        }
+        _thread.join();
+    }
+    WatchedCall(const WatchedCall&) = delete;
+    WatchedCall& operator=(const WatchedCall&) = delete;
+
+    // Waits for the purchase wizard (the dialog after the wait window) to
+    // show, hands it to `inspect` while it is open, and closes it as a
+    // person closes it; then waits for the call to return. False when the
+    // wizard did not show in time.
+    //
+    // Wine's browser control renders nothing but still fetches the store's
+    // pre-fill page, and asks in a "Security Warning" dialog of its own about
+    // the test store's self-signed certificate. That question is modal over
+    // the wizard, which cannot end (nor, when it comes first, show) until it
+    // is answered: the shopper declines it, as every dialog after the
+    // wizard.
+    bool CloseWizard(const std::function<void(HWND)>& inspect) {
+        const auto wizardEnd = Clock::now() + kWizardLimit;
+        const auto callEnd = Clock::now() + kCallLimit;
+        bool closed = false;
+        while (Clock::now() < (closed ? callEnd : wizardEnd)) {
+            const std::vector<HWND> dialogs = _watch.Dialogs();
+            for (size_t later = 2; later < dialogs.size(); ++later) {
+                if (IsWindowVisible(dialogs[later])) PostMessageA(dialogs[later], WM_CLOSE, 0, 0);
+            }
+            if (!closed && dialogs.size() >= 2 && IsWindowVisible(dialogs[1])) {
+                inspect(dialogs[1]);
+                PostMessageA(dialogs[1], WM_CLOSE, 0, 0);
+                closed = true;
+            }
+            if (_result.wait_for(std::chrono::milliseconds(10)) == std::future_status::ready) return closed;
+        }
+        return closed;
+    }
+
+    // The call's status once it has returned; none when it has not within
+    // the limit.
+    std::optional<Status> Result() {
+        if (_result.wait_for(kCallLimit) != std::future_status::ready) return std::nullopt;
+        return _result.get();
+    }
+
+    std::vector<HWND> Dialogs() const { return _watch.Dialogs(); }
+
+private:
+    DialogWatch _watch;
+    std::promise<Status> _promise;
+    std::shared_future<Status> _result;
+    std::thread _thread;
+};
+
+// The purchase wizard as it shows: a shown window, not hidden as the wait
+// window is, hosting the browser control.
+void ExpectShownPurchaseWizard(HWND wizard) {
+    EXPECT_EQ(GetWindowLongA(wizard, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+    EXPECT_NE(GetDlgItem(wizard, platform::ui::kBrowserControlId), nullptr);
+    RECT rect{};
+    ASSERT_TRUE(GetWindowRect(wizard, &rect));
+    EXPECT_GT(rect.right - rect.left, 0);
+    EXPECT_GT(rect.bottom - rect.top, 0);
+}
+
+GatewayRecord PurchaseRecord(uint32_t callType, const char* vantorID) {
+    GatewayRecord record{};
+    record.size = sizeof record;
+    record.callType = callType;
+    record.vantorID = vantorID;
+    record.tc = "TC-W";
+    record.wizardWidth = record.wizardHeight = record.invoiceWidth = record.invoiceHeight = -7;
+    return record;
+}
+
+// The sizes of the store server's layout reply.
+void ExpectLayoutFromTheStore(const GatewayRecord& record) {
+    EXPECT_EQ(record.wizardHeight, 600);
+    EXPECT_EQ(record.wizardWidth, 800);
+    EXPECT_EQ(record.invoiceWidth, 640);
+    EXPECT_EQ(record.invoiceHeight, 480);
+    EXPECT_EQ(record.interactive, 1u);
+}
+
+// The request lines the store server received after `before` of them.
+std::string RequestsSince(const std::string& before) { return testing::RequestLog().substr(before.size()); }
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string TempDirectory() {
+    char path[MAX_PATH] = {};
+    EXPECT_GT(GetTempPathA(sizeof path, path), 0u);
+    return path;
+}
+
+// Both purchase types run the handshake against the store, then the wizard;
+// closing it ends the call with 0 and no CartState. The layout replies of
+// these tests carry no certificate, so the wizard opens the store at the
+// store host, on loopback, and not at the certificate's host.
+TEST(PurchaseCall, BothTypesReadTheLayoutOpenTheWizardAndEndWithoutStateWhenItCloses) {
+    char callersPublisher[] = "CALLERS-OWN";
+    for (const uint32_t callType : {ZUN_CALL_PURCHASE, ZUN_CALL_PURCHASE_CFU}) {
+        SCOPED_TRACE(callType);
+        GatewayRecord record = PurchaseRecord(callType, "winbuy-nocertificate");
+        record.publisherID = callersPublisher;
+        // The state of an earlier purchase: freed, not handed back again.
+        record.cartStateOut = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 16));
+        const std::string before = testing::RequestLog();
+        testing::TraceCapture trace;
+        std::string publisherDuringWizard;
+        {
+            WatchedCall call([&record] { return EntryPoint(&record); });
+            EXPECT_TRUE(call.CloseWizard([&](HWND wizard) {
+                ExpectShownPurchaseWizard(wizard);
+                publisherDuringWizard = record.publisherID;
+            }));
+            EXPECT_EQ(call.Result(), 0u);
+        }
+        EXPECT_EQ(record.cartStateOut, nullptr);
+        ExpectLayoutFromTheStore(record);
+        // The wizard reads the layout's publisher; the caller gets its own
+        // pointer back.
+        EXPECT_EQ(publisherDuringWizard, "orvella-publisher");
+        EXPECT_EQ(record.publisherID, callersPublisher);
+        EXPECT_THAT(RequestsSince(before), HasSubstr("call=layoutSize&cmd=layoutSize&s=winbuy-nocertificate&tc=TC-W"));
+
+        // The store never receives the pre-fill under Wine, so the body is
+        // read from the engine's trace of it.
+        const std::string bodyLine = "PostData=<start>s=winbuy-nocertificate&";
+        const std::vector<std::string> messages = trace.Messages();
+        const auto line = std::find_if(messages.begin(), messages.end(), [&](const std::string& each) {
+            return each.find(bodyLine) != std::string::npos;
+        });
+        ASSERT_NE(line, messages.end());
+        if (callType == ZUN_CALL_PURCHASE_CFU) {
+            EXPECT_THAT(*line, HasSubstr("&cmd=CFU"));
+        } else {
+            EXPECT_THAT(*line, Not(HasSubstr("cmd=CFU")));
+        }
+    }
+}
+
+// The engine as a client library keeps it: a copy of the built DLL in a
+// folder of its own, loaded at run time.
+class ClientsEngine {
+public:
+    ClientsEngine() : folder(fs::path(TempDirectory()) / ("zun-engine-" + std::to_string(GetCurrentProcessId()))) {
+        fs::create_directories(folder);
+        fs::copy_file(ZUN_ENGINE_PATH, path, fs::copy_options::overwrite_existing);
+    }
+    ~ClientsEngine() {
+        Unload();
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    ClientsEngine(const ClientsEngine&) = delete;
+    ClientsEngine& operator=(const ClientsEngine&) = delete;
+
+    bool Load() {
+        _module.emplace(path.c_str());
+        entryPoint = reinterpret_cast<ZunEntryPointFunction>(_module->FindExport("EntryPoint"));
+        return entryPoint != nullptr;
+    }
+    void Unload() {
+        entryPoint = nullptr;
+        _module.reset();
+    }
+    std::string Version() const {
+        char text[32] = {};
+        FormatVersionText(platform::ReadFileVersion(path.c_str()), text, sizeof text);
+        return text;
+    }
+
+    const fs::path folder;
+    const std::string path = (folder / "ZunServer.dll").string();
+    ZunEntryPointFunction entryPoint = nullptr;
+
+private:
+    std::optional<platform::LoadedModule> _module;
+};
+
+TEST(EngineDll, AnUpdateEndsTheFirstCallAndTheInstalledBuildOpensTheWizardWithoutAskingAgain) {
+    ClientsEngine engine;
+    ASSERT_TRUE(engine.Load());
+    GatewayRecord record = PurchaseRecord(ZUN_CALL_PURCHASE, "update-nocertificate");
+    {
+        WatchedCall call([&] { return engine.entryPoint(&record); });
+        EXPECT_EQ(call.Result(), ZUN_E_ENGINE_UPDATED);
+        // The wait window only: no wizard.
+        EXPECT_EQ(call.Dialogs().size(), 1u);
+    }
+    EXPECT_EQ(record.engineUpdated, 1u);
+    EXPECT_EQ(record.cartStateOut, nullptr);
+    EXPECT_EQ(record.wizardWidth, -7);
+    const std::string update = record.updateFilePath;
+    const std::string temp = TempDirectory();
+    ASSERT_THAT(update, StartsWith(temp));
+    const std::string name = update.substr(temp.size());
+    EXPECT_THAT(name, StartsWith("XWS"));
+    EXPECT_THAT(name, EndsWith(".tmp"));
+    EXPECT_EQ(name.find_first_of("\\/"), std::string::npos);
+    // The store offers the next build of the engine.
+    EXPECT_EQ(FileBytes(update), FileBytes(ZUN_NEXT_ENGINE_PATH));
+
+    // The client installs it as the public header describes and calls again
+    // with engineUpdated still 1.
+    engine.Unload();
+    // Nothing of the first call (its threads, hooks, windows) keeps the old
+    // engine in memory.
+    EXPECT_FALSE(platform::IsModuleLoaded(engine.path.c_str()));
+    platform::FileVersion version;
+    std::string why;
+    ASSERT_TRUE(IsEngineBuild(update.c_str(), &version, &why)) << why;
+    ASSERT_TRUE(InstallEngineUpdate(engine.path, update, &why)) << why;
+    EXPECT_EQ(engine.Version(), ZUN_NEXT_VERSION);
+    ASSERT_TRUE(engine.Load());
+    const std::string before = testing::RequestLog();
+    {
+        WatchedCall call([&] { return engine.entryPoint(&record); });
+        EXPECT_TRUE(call.CloseWizard(ExpectShownPurchaseWizard));
+        EXPECT_EQ(call.Result(), 0u);
+    }
+    EXPECT_EQ(record.cartStateOut, nullptr);
+    EXPECT_EQ(record.updateFilePath[0], '\0');
+    ExpectLayoutFromTheStore(record);
+    const std::string requests = RequestsSince(before);
+    EXPECT_THAT(requests, Not(HasSubstr("vnidc=update-nocertificate&")));
+    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=update-nocertificate&"));
+}
+
+// CoStoreGateway on the COM object, called in the apartment that created it;
+// the object comes from the server module's class factory, as the COM
+// server's own tests make it.
+TEST(PurchaseThroughCom, CoStoreGatewayRunsTheHandshakeAndTheWizard) {
+    GatewayRecord record = PurchaseRecord(ZUN_CALL_PURCHASE, "comclient-nocertificate");
+    const std::string before = testing::RequestLog();
+    {
+        WatchedCall call([&record]() -> Status {
+            testing::ComApartment apartment(COINIT_APARTMENTTHREADED);
+            testing::ServerModule server;
+            testing::ComRef<IZunNV> zunNV;
+            const HRESULT created = server.CreateZunNV(zunNV.Out());
+            if (FAILED(created)) return static_cast<Status>(created);
+            return static_cast<Status>(zunNV->CoStoreGateway(testing::AsBytes(record)));
+        });
+        EXPECT_TRUE(call.CloseWizard(ExpectShownPurchaseWizard));
+        EXPECT_EQ(call.Result(), 0u);
+    }
+    EXPECT_EQ(record.cartStateOut, nullptr);
+    ExpectLayoutFromTheStore(record);
+    EXPECT_THAT(RequestsSince(before), HasSubstr("call=layoutSize&cmd=layoutSize&s=comclient-nocertificate&"));
+}
+
+}  // namespace
+}  // namespace zun
