@@ -46,6 +46,10 @@ Status Purchase(GatewayRecord& record) {
 }
 
 Status ServeCall(GatewayRecord& record) {
+    RefreshEngineModuleInfo();
+    // A newly installed engine registers the browser host's window classes
+    // afresh.
+    if (record.engineUpdated != 0) TheWizardController().UnregisterHostWindowClasses();
     switch (record.callType) {
         case ZUN_CALL_PURCHASE:
         case ZUN_CALL_PURCHASE_CFU:
@@ -74,8 +78,6 @@ extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
     GatewayRecord* _iFace = iFace;
     if (_iFace == nullptr || _iFace->size != sizeof(GatewayRecord)) return ZUN_E_INVALID_REQUEST;
 
-    RefreshEngineModuleInfo();
-
     // The publisher identifier of this call. The record gets the caller's
     // own pointer back before returning, so it never points at this buffer
     // once the call is over.
@@ -90,10 +92,6 @@ extern "C" ZUN_EXPORT ZunStatus ZUN_CALL EntryPoint(GatewayRecord* iFace) {
               ", iFace->publisherID=0x%" PRIxPTR,
               reinterpret_cast<uintptr_t>(&_iFace), reinterpret_cast<uintptr_t>(&iFace),
               reinterpret_cast<uintptr_t>(publisherID));
-    // A newly installed engine registers the browser host's window classes
-    // afresh.
-    if (_iFace->engineUpdated != 0) TheWizardController().UnregisterHostWindowClasses();
-
     // Nothing may unwind into the caller; the record gets its own pointer
     // back either way.
     Status status;

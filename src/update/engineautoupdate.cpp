@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/boundary.h"
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "base/trace.h"
@@ -167,9 +168,8 @@ Status RunHandShake(HandShakeParams* hsp) {
 void HandShakeThread(HandShakeParams* hsp) {
     try {
         DoInitialHandShakeInner(hsp);
-    } catch (const std::exception& failure) {
-        ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): %s", failure.what());
-        hsp->status = ZUN_E_OUT_OF_MEMORY;
+    } catch (...) {
+        hsp->status = TraceCaughtException(__FILE__, __LINE__, __func__);
         SendQuitMessageToProgressWindow();
     }
 }

@@ -24,9 +24,9 @@ constexpr char kMakerNotice[] = "The Orvella store engine, made by Orvella.";
 }  // namespace
 
 void CEasterEggDialog::SetAffiliateInfo(const char* affiliateID, const char* trackingID, const char* webstoreURL) {
-    m_pszAffiliateID = affiliateID != nullptr ? affiliateID : "";
-    m_pszTrackingID = trackingID != nullptr ? trackingID : "";
-    m_pszWebstoreURL = webstoreURL != nullptr ? webstoreURL : "";
+    m_pszAffiliateID = TextOrEmpty(affiliateID);
+    m_pszTrackingID = TextOrEmpty(trackingID);
+    m_pszWebstoreURL = TextOrEmpty(webstoreURL);
 }
 
 intptr_t CEasterEggDialog::DoModal(WindowHandle owner) {
@@ -127,7 +127,7 @@ Status WizardController::RunEasterEgg(int32_t kind, const char* publisherID, con
         // purchase; null is the one case it cannot be read.
         if (publisherID == nullptr) return 0;
         char webstoreURL[1024] = {};
-        const char* sku = skuRefNum != nullptr ? skuRefNum : "";
+        const char* sku = TextOrEmpty(skuRefNum);
         if (!GetAffiliateWebStoreURL(publisherID, sku, webstoreURL, sizeof webstoreURL)) webstoreURL[0] = '\0';
         CEasterEggDialog dialog(kind);
         dialog.SetAffiliateInfo(affiliateID, trackingID, webstoreURL);

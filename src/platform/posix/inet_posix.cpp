@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/bounded_text.h"
+
 namespace zun::platform::inet {
 namespace {
 
@@ -61,7 +63,7 @@ private:
 
 class Session final : public Object {
 public:
-    explicit Session(const char* agent) : Object(nullptr), agent(agent != nullptr ? agent : "") {}
+    explicit Session(const char* agent) : Object(nullptr), agent(TextOrEmpty(agent)) {}
     const std::string agent;
 };
 

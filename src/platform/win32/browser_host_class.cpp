@@ -1,6 +1,7 @@
 #include "platform/win32/browser_host_class.h"
 
 #include "base/boundary.h"
+#include "platform/win32/last_error.h"
 
 namespace zun::platform::win32 {
 namespace {
@@ -30,7 +31,7 @@ Status RegisterBrowserHostClass(HINSTANCE instance) {
     windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kBrowserHostClass;
-    return RegisterClassExA(&windowClass) != 0 ? 0 : static_cast<Status>(GetLastError());
+    return RegisterClassExA(&windowClass) != 0 ? 0 : win32::LastErrorOr(ZUN_E_UNEXPECTED);
 }
 
 void UnregisterBrowserHostClass(HINSTANCE instance) { UnregisterClassA(kBrowserHostClass, instance); }

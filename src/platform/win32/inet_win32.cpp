@@ -238,7 +238,7 @@ bool LengthsConflict(Handle request) {
 
 uint32_t HandleOrError(HINTERNET created, Handle* out) {
     *out = created;
-    return created != nullptr ? 0 : GetLastError();
+    return created != nullptr ? 0 : win32::LastErrorOr(ERROR_INTERNET_INTERNAL_ERROR);
 }
 
 }  // namespace
@@ -321,11 +321,11 @@ uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
     // ahead's worth) in one read that does not block.
     const uint32_t error = worker->Run([request](RequestWorker& self) -> uint32_t {
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return GetLastError();
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return ResultOf(FALSE);
         if (available > kReadAhead) available = kReadAhead;
         std::vector<char> data(available);
         DWORD read = 0;
-        if (available > 0 && !InternetReadFile(request, data.data(), available, &read)) return GetLastError();
+        if (available > 0 && !InternetReadFile(request, data.data(), available, &read)) return ResultOf(FALSE);
         data.resize(read);
         self.SetReadAhead(std::move(data));
         return 0;
@@ -381,7 +381,7 @@ uint32_t CrackUrl(const char* url, UrlParts* parts) {
     components.dwHostNameLength = parts->hostSize;
     components.lpszUrlPath = parts->path;
     components.dwUrlPathLength = parts->pathSize;
-    if (!InternetCrackUrlA(url, static_cast<DWORD>(lstrlenA(url)), 0, &components)) return GetLastError();
+    if (!InternetCrackUrlA(url, static_cast<DWORD>(lstrlenA(url)), 0, &components)) return ResultOf(FALSE);
     parts->scheme = components.nScheme;
     parts->port = components.nPort;
     return 0;

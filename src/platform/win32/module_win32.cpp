@@ -7,6 +7,7 @@
 #include "base/bounded_text.h"
 #include "platform/win32/engine_module.h"
 #include "platform/win32/module_file_name.h"
+#include "platform/win32/last_error.h"
 
 namespace zun::platform {
 
@@ -14,7 +15,7 @@ Status GetEngineModulePath(char* buffer, size_t size) {
     const HMODULE module = EngineModule();
     if (module == nullptr) {
         if (buffer != nullptr && size != 0) buffer[0] = '\0';
-        return GetLastError();
+        return win32::LastErrorOr(ZUN_E_UNEXPECTED);
     }
     return ModuleFileName(module, buffer, size);
 }
@@ -45,10 +46,10 @@ Status CreateTempFile(const char* prefix, char* path, size_t size) {
     path[0] = '\0';
     char directory[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof directory, directory);
-    if (length == 0 || length >= sizeof directory) return length == 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+    if (length == 0 || length >= sizeof directory) return length == 0 ? win32::LastErrorOr(ZUN_E_UNEXPECTED) : ERROR_BUFFER_OVERFLOW;
     // Unique number 0: the system picks a fresh name and creates the file.
     char name[MAX_PATH];
-    if (GetTempFileNameA(directory, prefix, 0, name) == 0) return GetLastError();
+    if (GetTempFileNameA(directory, prefix, 0, name) == 0) return win32::LastErrorOr(ZUN_E_UNEXPECTED);
     const Status copied = CopyText(path, size, name);
     if (copied != 0) {
         DeleteFileA(name);

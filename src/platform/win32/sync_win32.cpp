@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/sync.h"
+#include "platform/win32/last_error.h"
 
 namespace zun::platform::sync {
 
@@ -9,7 +10,7 @@ Status CreateManualResetEvent(EventHandle* event) {
     if (event == nullptr) return ZUN_E_INVALID_ARG;
     HANDLE handle = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     *event = reinterpret_cast<EventHandle>(handle);
-    return handle != nullptr ? 0 : static_cast<Status>(GetLastError());
+    return handle != nullptr ? 0 : win32::LastErrorOr(ZUN_E_UNEXPECTED);
 }
 
 void SignalEvent(EventHandle event) {
