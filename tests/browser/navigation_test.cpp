@@ -3,24 +3,16 @@
 
 #include "browser/browser_environment.h"
 #include "dom/html_element.h"
+#include "hex_text.h"
 #include "wizard/wizard_controller.h"
 
 namespace zun {
 namespace {
 
 using testing::BrowserEvent;
+using testing::Hex;
 using testing::TheBrowser;
 using testing::ThePages;
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
 
 // The texts of the echo page's fields.
 std::map<std::string, std::string> ReadEcho() {

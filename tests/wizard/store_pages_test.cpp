@@ -14,6 +14,7 @@
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "dom/html_element_event_receiver.h"
+#include "hex_text.h"
 #include "net/store_host.h"
 #include "platform/posix/chromium_browser.h"
 #include "shopper/purchase_info.h"
@@ -30,18 +31,9 @@ namespace {
 namespace ui = platform::ui;
 using ::testing::Contains;
 using ::testing::HasSubstr;
+using testing::Hex;
 using testing::ValueOf;
 using testing::WizardRun;
-
-std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 15];
-    }
-    return hex;
-}
 
 std::string Caption(ui::WindowHandle window) {
     char caption[256] = {};
