@@ -8,14 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <zunserver/zunserver.h>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
+#include "file_bytes.h"
 #include "net/store_host.h"
 #include "scripted_wait_window.h"
 #include "store_server.h"
@@ -27,6 +26,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
+using testing::FileBytes;
 using testing::ScriptedWaitWindow;
 using Clock = std::chrono::steady_clock;
 
@@ -61,11 +61,6 @@ public:
 private:
     char _saved[kStoreHostSize];
 };
-
-std::string FileBytes(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 std::string Served(const std::string& path) {
     InetBlock session;

@@ -12,10 +12,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <future>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -26,6 +24,7 @@
 
 #include "com_test_support.h"
 #include "engine_update.h"
+#include "file_bytes.h"
 #include "gateway/engine_module_info.h"
 #include "platform/module.h"
 #include "platform/module_loader.h"
@@ -41,6 +40,7 @@ using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
+using testing::FileBytes;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kWizardLimit = std::chrono::seconds(30);
@@ -206,11 +206,6 @@ void ExpectLayoutFromTheStore(const GatewayRecord& record) {
 
 // The request lines the store server received after `before` of them.
 std::string RequestsSince(const std::string& before) { return testing::RequestLog().substr(before.size()); }
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 std::string TempDirectory() {
     char path[MAX_PATH] = {};

@@ -321,11 +321,15 @@ uint32_t ReadFile(Handle request, void* buffer, uint32_t size, uint32_t* got) {
     // ahead's worth) in one read that does not block.
     const uint32_t error = worker->Run([request](RequestWorker& self) -> uint32_t {
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request, &available, 0, 0)) return ResultOf(FALSE);
+        if (const uint32_t failed = ResultOf(InternetQueryDataAvailable(request, &available, 0, 0))) return failed;
         if (available > kReadAhead) available = kReadAhead;
         std::vector<char> data(available);
         DWORD read = 0;
-        if (available > 0 && !InternetReadFile(request, data.data(), available, &read)) return ResultOf(FALSE);
+        if (available > 0) {
+            if (const uint32_t failed = ResultOf(InternetReadFile(request, data.data(), available, &read))) {
+                return failed;
+            }
+        }
         data.resize(read);
         self.SetReadAhead(std::move(data));
         return 0;
@@ -381,7 +385,9 @@ uint32_t CrackUrl(const char* url, UrlParts* parts) {
     components.dwHostNameLength = parts->hostSize;
     components.lpszUrlPath = parts->path;
     components.dwUrlPathLength = parts->pathSize;
-    if (!InternetCrackUrlA(url, static_cast<DWORD>(lstrlenA(url)), 0, &components)) return ResultOf(FALSE);
+    if (const uint32_t failed = ResultOf(InternetCrackUrlA(url, static_cast<DWORD>(lstrlenA(url)), 0, &components))) {
+        return failed;
+    }
     parts->scheme = components.nScheme;
     parts->port = components.nPort;
     return 0;

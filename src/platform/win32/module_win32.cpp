@@ -6,8 +6,8 @@
 
 #include "base/bounded_text.h"
 #include "platform/win32/engine_module.h"
-#include "platform/win32/module_file_name.h"
 #include "platform/win32/last_error.h"
+#include "platform/win32/module_file_name.h"
 
 namespace zun::platform {
 
@@ -46,7 +46,8 @@ Status CreateTempFile(const char* prefix, char* path, size_t size) {
     path[0] = '\0';
     char directory[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof directory, directory);
-    if (length == 0 || length >= sizeof directory) return length == 0 ? win32::LastErrorOr(ZUN_E_UNEXPECTED) : ERROR_BUFFER_OVERFLOW;
+    if (length == 0) return win32::LastErrorOr(ZUN_E_UNEXPECTED);
+    if (length >= sizeof directory) return ERROR_BUFFER_OVERFLOW;
     // Unique number 0: the system picks a fresh name and creates the file.
     char name[MAX_PATH];
     if (GetTempFileNameA(directory, prefix, 0, name) == 0) return win32::LastErrorOr(ZUN_E_UNEXPECTED);
