@@ -86,8 +86,9 @@ WindowHandle GetDialogItem(WindowHandle dialog, int controlId);
 Status DestroyWindow(WindowHandle window);
 
 // Delivers a message synchronously from any thread and returns the handler's
-// result. A send to a window that does not exist, or that is destroyed while
-// the send waits, fails with ZUN_E_NOT_FOUND instead of blocking.
+// result. A send to a window that does not exist, or that is destroyed before
+// it takes the message, fails with ZUN_E_NOT_FOUND instead of blocking; a
+// message taken is a success even if its handler destroyed the window.
 Status SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                          intptr_t* result);
 // Runs `task` on the dialog's thread, in its message loop, after the calls

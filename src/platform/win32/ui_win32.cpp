@@ -198,42 +198,43 @@ Status DestroyWindow(WindowHandle window) {
     return ::DestroyWindow(ToHwnd(window)) ? 0 : LastErrorOr(ZUN_E_NOT_FOUND);
 }
 
+namespace {
+
+// Runs `call` on the window's thread. A call from another thread travels as a
+// sent task, so a window destroyed before its thread took the task is told
+// apart from one that ran it and went away right after.
+Status OnWindowThread(WindowHandle window, const std::function<Status()>& call) {
+    if (!IsWindow(window)) return ZUN_E_NOT_FOUND;
+    if (IsOwnThread(ToHwnd(window))) return call();
+    bool ran = false;
+    Status status = 0;
+    std::function<void()> task = [&] {
+        status = call();
+        ran = true;
+    };
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(ToHwnd(window), TaskMessage(), kSentTask, reinterpret_cast<LPARAM>(&task), SMTO_NORMAL,
+                        INFINITE, &ignored);
+    return ran ? status : ZUN_E_NOT_FOUND;
+}
+
+}  // namespace
+
 Status SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                          intptr_t* result) {
-    if (!IsWindow(window)) return ZUN_E_NOT_FOUND;
-    DWORD_PTR value = 0;
-    if (!SendMessageTimeoutA(ToHwnd(window), message, wParam, lParam, SMTO_NORMAL, INFINITE, &value)) {
-        return LastErrorOr(ZUN_E_NOT_FOUND);
-    }
-    // A window destroyed while the message waited never handled it.
-    if (!IsWindow(window)) return ZUN_E_NOT_FOUND;
-    if (result != nullptr) *result = static_cast<intptr_t>(value);
-    return 0;
+    LRESULT value = 0;
+    const Status status = OnWindowThread(window, [&]() -> Status {
+        value = SendMessageA(ToHwnd(window), message, wParam, lParam);
+        return 0;
+    });
+    if (status == 0 && result != nullptr) *result = static_cast<intptr_t>(value);
+    return status;
 }
 
 bool PostWindowTask(WindowHandle window, std::function<void()> task) {
     if (!IsWindow(window) || !task) return false;
     return ThePostedTasks().Post(ToHwnd(window), std::move(task));
 }
-
-namespace {
-
-// Timers belong to the window's thread: another thread has the window's
-// thread set them.
-Status OnWindowThread(WindowHandle window, const std::function<Status()>& call) {
-    if (!IsWindow(window)) return ZUN_E_NOT_FOUND;
-    if (IsOwnThread(ToHwnd(window))) return call();
-    Status status = ZUN_E_NOT_FOUND;
-    std::function<void()> task = [&] { status = call(); };
-    DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutA(ToHwnd(window), TaskMessage(), kSentTask, reinterpret_cast<LPARAM>(&task),
-                             SMTO_NORMAL, INFINITE, &ignored)) {
-        return LastErrorOr(ZUN_E_NOT_FOUND);
-    }
-    return status;
-}
-
-}  // namespace
 
 Status SetWindowTimer(WindowHandle window, uintptr_t id, uint32_t periodMs) {
     return OnWindowThread(window, [=]() -> Status {
