@@ -7,14 +7,13 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "platform/posix/devtools_pipe.h"
+#include "processes.h"
 
 namespace zun {
 namespace {
@@ -69,26 +68,6 @@ TEST(DevToolsPipe, WriteToAGoneBrowserFailsWithoutTouchingTheHostsSigpipe) {
     sigaction(SIGPIPE, &previous, nullptr);
 }
 
-// Processes of the group that still run (killed ones may wait as zombies
-// for their new parent to reap them).
-int LiveMembers(pid_t group) {
-    int live = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream in(entry.path() / "stat");
-        std::string stat;
-        if (!std::getline(in, stat)) continue;
-        const size_t close = stat.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream fields(stat.substr(close + 2));
-        char state = 0;
-        pid_t parent = 0;
-        pid_t processGroup = 0;
-        fields >> state >> parent >> processGroup;
-        if (processGroup == group && state != 'Z') ++live;
-    }
-    return live;
-}
-
 TEST(DevToolsPipe, StopEndsTheWholeProcessGroup) {
     for (const char* script : {"sleep 30 & exit 0", "sleep 30 & exec sleep 30"}) {
         Events events;
@@ -99,12 +78,9 @@ TEST(DevToolsPipe, StopEndsTheWholeProcessGroup) {
         const auto start = std::chrono::steady_clock::now();
         pipe.Stop();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << script;
-        // A killed process takes a moment to die on a busy machine.
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (LiveMembers(group) != 0 && std::chrono::steady_clock::now() < limit) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        EXPECT_EQ(LiveMembers(group), 0) << script;
+        EXPECT_FALSE(testing::ProcessStays([&](const std::filesystem::path& process) {
+            return testing::IsLiveMemberOf(process, group);
+        })) << script;
     }
 }
 

@@ -7,11 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,6 +16,7 @@
 #include "browser/browser_environment.h"
 #include "platform/browser.h"
 #include "platform/posix/chromium_browser.h"
+#include "processes.h"
 #include "ui/test_dialog.h"
 
 namespace zun {
@@ -73,30 +71,11 @@ private:
 
 Shown ShowPage(const char* path) { return PageDialog().Show(testing::ThePages().Http(path)); }
 
-// Whether a process of the browser's group still runs (zombies aside). The
-// group's members are ended at once but may take a moment to go.
+// Whether a process of the browser's group still runs after a moment.
 bool GroupRuns(int group) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        bool runs = false;
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
-            const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;  // not a process
-            std::ifstream stat(entry.path() / "stat");
-            std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-            const size_t end = text.rfind(')');
-            char state = 0;
-            int parent = 0;
-            int processGroup = 0;
-            if (end != std::string::npos &&
-                std::sscanf(text.c_str() + end + 1, " %c %d %d", &state, &parent, &processGroup) == 3) {
-                runs = runs || (processGroup == group && state != 'Z');
-            }
-        }
-        if (!runs) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+    return testing::ProcessStays([&](const std::filesystem::path& process) {
+        return testing::IsLiveMemberOf(process, group);
+    });
 }
 
 TEST(SharedBrowser, DialogsOfOneScopeShareOneBrowserThatEndsWithTheScope) {

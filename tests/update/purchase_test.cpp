@@ -7,15 +7,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <thread>
 
 #include <zunserver/zunserver.h>
 
 #include "base/engine_heap.h"
 #include "shopper/purchase_info.h"
 #include "child_process.h"
+#include "file_bytes.h"
+#include "processes.h"
 #include "trace_capture.h"
 #include "wizard/local_store.h"
 
@@ -28,24 +28,12 @@ using testing::ChildProcess;
 using testing::ValueOf;
 
 // Whether a process of a browser that kept its profile in `folder` still runs
-// (they all carry the profile's folders in their environment). A browser's
-// processes are ended at once but may take a moment to go.
+// after a moment (they all carry the profile's folders in their environment).
 bool BrowserRunsIn(const std::string& folder) {
     const std::string mark = "XDG_CONFIG_HOME=" + folder + "/";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        bool runs = false;
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
-            const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;  // not a process
-            std::ifstream environment(entry.path() / "environ");
-            const std::string text((std::istreambuf_iterator<char>(environment)), std::istreambuf_iterator<char>());
-            runs = runs || text.find(mark) != std::string::npos;
-        }
-        if (!runs) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+    return testing::ProcessStays([&](const std::filesystem::path& process) {
+        return testing::FileBytes((process / "environ").string()).find(mark) != std::string::npos;
+    });
 }
 
 class PurchaseCall : public ::testing::Test {
