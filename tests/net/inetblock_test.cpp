@@ -253,12 +253,19 @@ TEST_F(InetBlockTest, RequestsGoOnlyThroughABlessedSessionAndToItsHost) {
 
     InetBlock session;
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
-    Reply elsewhere;
-    ASSERT_EQ(session.PageGET("https://elsewhere.invalid:9999/cartstate?marker=otherhost", &elsewhere.data,
-                              &elsewhere.length),
-              0u);
+    // A URL that names another host, port or scheme is refused, never sent
+    // to the session's own server instead.
+    for (const std::string& url : {std::string("http://elsewhere.invalid/cartstate?marker=otherhost"),
+                                   "https://" + StoreServer() + "/cartstate?marker=otherscheme",
+                                   std::string("http://127.0.0.1:1/cartstate?marker=otherport")}) {
+        Reply elsewhere;
+        EXPECT_EQ(session.PageGET(url.c_str(), &elsewhere.data, &elsewhere.length), ZUN_E_INVALID_ARG) << url;
+    }
+    Reply own;
+    EXPECT_EQ(session.PageGET(StoreUrl("/cartstate?marker=ownhost").c_str(), &own.data, &own.length), 0u);
     const std::string log = RequestLog();
-    EXPECT_THAT(log, HasSubstr("GET /cartstate?marker=otherhost HTTP/1.1"));
+    EXPECT_THAT(log, HasSubstr("GET /cartstate?marker=ownhost HTTP/1.1"));
+    EXPECT_THAT(log, Not(HasSubstr("marker=other")));
     EXPECT_THAT(log, Not(HasSubstr("marker=unblessed")));
 
     // A path and query of 512 characters does not fit the URL's parts.
