@@ -11,16 +11,6 @@ namespace {
 // A DER ECDSA P-256 signature is at most 72 bytes.
 constexpr size_t kMaxSignatureSize = 80;
 
-bool SignedByTrustedKey(const uint8_t (&digest)[platform::signature::kDigestSize], const char* signatureText) {
-    uint8_t signature[kMaxSignatureSize];
-    const size_t size = DecodeBase64(signatureText, signature, sizeof signature, nullptr);
-    if (size == 0) return false;
-    for (const UpdateKey& key : TrustedUpdateKeys()) {
-        if (platform::signature::VerifyDigest(key.spki, key.size, digest, signature, size)) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 Status EngineUpdateFile::Create(const char* prefix, char* path, size_t pathSize) {
@@ -48,6 +38,16 @@ Status EngineUpdateFile::Restart() {
 bool EngineUpdateFile::Finish(uint8_t (&digest)[platform::signature::kDigestSize]) {
     const bool closed = _file.Close() == 0;
     return _hash.Finish(digest) && closed;
+}
+
+bool SignedByTrustedKey(const uint8_t (&digest)[platform::signature::kDigestSize], const char* signatureText) {
+    uint8_t signature[kMaxSignatureSize];
+    const size_t size = DecodeBase64(signatureText, signature, sizeof signature, nullptr);
+    if (size == 0) return false;
+    for (const UpdateKey& key : TrustedUpdateKeys()) {
+        if (platform::signature::VerifyDigest(key.spki, key.size, digest, signature, size)) return true;
+    }
+    return false;
 }
 
 const char* RefusalBeforeDownload(const char* signatureText) {

@@ -36,6 +36,10 @@ private:
     bool _tooLarge = false;
 };
 
+// Whether `signatureText` (base64 DER) signs `digest` with one of the
+// trusted keys.
+bool SignedByTrustedKey(const uint8_t (&digest)[platform::signature::kDigestSize], const char* signatureText);
+
 // Null when an offer with this DOWNLOADSIGNATURE value is worth fetching at
 // all: the engine trusts some key and the store sent a signature.
 const char* RefusalBeforeDownload(const char* signatureText);
