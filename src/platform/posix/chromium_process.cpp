@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "base/trace.h"
 #include "platform/posix/shell_words.h"
@@ -13,6 +14,9 @@ namespace zun::platform::posix {
 namespace {
 
 constexpr char kDefaultBrowser[] = "/usr/lib/chromium/chromium";
+// How long a kept window may take to show its empty page: 2 s.
+constexpr int kLoadChecks = 80;
+constexpr std::chrono::milliseconds kLoadCheckInterval{25};
 
 std::string EnvironmentValue(const char* name) {
     const char* value = std::getenv(name);
@@ -143,8 +147,23 @@ Status ChromiumProcess::ClearPages() {
     if (status != 0 || sessionId.empty()) return status != 0 ? status : kBrowserGone;
     // The next dialog does not see this one's page (and forgets its history).
     status = _pipe->Call("Page.navigate", {{"url", kStartPage}}, sessionId, nullptr);
+    // The next control attaches once the empty page has loaded: while the
+    // window changes documents, a page cannot be attached to.
+    bool loaded = false;
+    for (int attempt = 0; status == 0 && !loaded && attempt < kLoadChecks; ++attempt) {
+        Json reply;
+        status = _pipe->Call("Runtime.evaluate",
+                             {{"expression", std::string("location.href === '") + kStartPage +
+                                                 "' && document.readyState === 'complete'"},
+                              {"returnByValue", true}},
+                             sessionId, &reply);
+        loaded = FieldOf(ObjectField(reply, "result"), "value") != nullptr &&
+                 *FieldOf(ObjectField(reply, "result"), "value") == true;
+        if (!loaded) std::this_thread::sleep_for(kLoadCheckInterval);
+    }
     _pipe->Post("Target.detachFromTarget", {{"sessionId", sessionId}}, "");
     if (status != 0) return status;
+    if (!loaded) return kBrowserTimeout;
     Json window;
     if (_pipe->Call("Browser.getWindowForTarget", {{"targetId", _appPage}}, "", &window) == 0) {
         _pipe->Post("Browser.setWindowBounds",
