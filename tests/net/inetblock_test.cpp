@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -291,6 +292,22 @@ TEST_F(InetBlockTest, ASecureSessionFailsOnACertificateThatDoesNotVerifyAndNever
                                 return line.find("Prolog InetBlock::HandleAfterExecErrors(") != std::string::npos;
                             }),
               1);
+}
+
+// On a machine that trusts the server's certificate (trusted_machine.sh runs
+// this test so): a secure session to a host that the certificate names
+// (localhost) verifies; one to a host that it does not name (the address)
+// fails.
+TEST_F(InetBlockTest, ASecureSessionVerifiesTheHostNameOfATrustedCertificate) {
+    if (std::getenv("ZUN_MACHINE_TRUSTS_STORE") == nullptr) GTEST_SKIP() << "run by trusted_machine.sh";
+    const std::string port = StoreServer().substr(StoreServer().rfind(':'));
+    InetBlock named;
+    ASSERT_EQ(named.OpenNetwork(("localhost" + port).c_str(), 1, 0), 0u);
+    Reply reply;
+    EXPECT_EQ(named.PageGET(StoreUrl("/cartstate?marker=verified").c_str(), &reply.data, &reply.length), 0u);
+    EXPECT_GT(reply.length, 12u);
+    InetBlock unnamed;
+    EXPECT_NE(unnamed.OpenNetwork(StoreServer().c_str(), 1, 0), 0u);
 }
 
 TEST_F(InetBlockTest, AFailedRequestIsReportedAndRetriedWhileTheUserAsks) {
