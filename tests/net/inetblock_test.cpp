@@ -304,7 +304,8 @@ TEST_F(InetBlockTest, ASecureSessionVerifiesTheHostNameOfATrustedCertificate) {
     InetBlock named;
     ASSERT_EQ(named.OpenNetwork(("localhost" + port).c_str(), 1, 0), 0u);
     Reply reply;
-    EXPECT_EQ(named.PageGET(StoreUrl("/cartstate?marker=verified").c_str(), &reply.data, &reply.length), 0u);
+    const std::string url = "https://localhost" + port + "/cartstate?marker=verified";
+    EXPECT_EQ(named.PageGET(url.c_str(), &reply.data, &reply.length), 0u);
     EXPECT_GT(reply.length, 12u);
     InetBlock unnamed;
     EXPECT_NE(unnamed.OpenNetwork(StoreServer().c_str(), 1, 0), 0u);
