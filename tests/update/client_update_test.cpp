@@ -2,6 +2,7 @@
 // its bytes, never by loading it, and installed in place of the engine.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,7 +17,8 @@ namespace fs = std::filesystem;
 using testing::FileBytes;
 
 TEST(ClientUpdate, ACandidateIsJudgedWithoutRunningItAndInstalledWithTheEnginesMode) {
-    const fs::path folder = fs::temp_directory_path() / ("client-update-" + std::to_string(std::rand()));
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    const fs::path folder = fs::temp_directory_path() / ("client-update-" + std::to_string(now));
     fs::create_directories(folder);
     const platform::FileVersion installed = platform::ReadFileVersion(ZUN_ENGINE_PATH);
     platform::FileVersion version;
