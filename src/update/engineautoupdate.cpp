@@ -18,7 +18,6 @@
 namespace zun {
 namespace {
 
-constexpr size_t kPublisherIdBufferSize = 50;
 constexpr size_t kTempPathSize = 260;
 
 unsigned ThreadNumber(std::thread::id id) { return static_cast<unsigned>(std::hash<std::thread::id>{}(id)); }
@@ -125,9 +124,9 @@ Status GetLayoutSize(HandShakeParams* hsp) {
               record.wizardWidth, record.wizardHeight, record.invoiceWidth, record.invoiceHeight);
 
     if (record.publisherID != nullptr) {
-        // The identifier stays terminated inside its 50 bytes: a value that
-        // fills them is cut by one.
-        const uint16_t room = kPublisherIdBufferSize - 1;
+        // The identifier stays terminated inside its buffer: a value that
+        // fills it is cut by one.
+        const uint16_t room = kPublisherIdSize - 1;
         if (state.GetValue("PUBLISHERID", record.publisherID, room) != 0 || record.publisherID[0] == '\0') {
             ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetLayoutSize(): PUBLISHERID missing or empty");
             return ZUN_E_INVALID_REQUEST;
@@ -239,7 +238,6 @@ Status DoInitialHandShake(GatewayRecord* iFace, char** certificateBlob, WaitWind
     // A transfer still under way is aborted; the worker then ends promptly.
     join.Join();
 
-    if (hsp.status == ZUN_E_ENGINE_UPDATED) waitWindow.UnregisterHostWindowClasses();
     ZUN_TRACE("ZUN: Epilog DoInitialHandShake(): 0x%08X", hsp.status);
     return hsp.status;
 }
