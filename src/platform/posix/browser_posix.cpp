@@ -2,6 +2,7 @@
 #include "platform/posix/chromium_browser.h"
 #include "platform/posix/chromium_dom.h"
 #include "platform/posix/chromium_session.h"
+#include "platform/posix/json_fields.h"
 
 namespace zun::platform {
 namespace posix {
@@ -51,6 +52,21 @@ Status ChromiumBrowser::GetWindowBounds(ui::Rect* bounds, std::string* state) {
 }
 
 std::string ChromiumBrowser::TargetId() { return _session->TargetId(); }
+
+Status ChromiumBrowser::EvaluateNumbers(const char* expression, std::vector<double>* numbers) {
+    if (expression == nullptr || numbers == nullptr) return ZUN_E_INVALID_ARG;
+    Json value;
+    const Status status = _session->Evaluate(expression, &value);
+    if (status != 0) return status;
+    if (!value.is_array()) return dom::kDomCallFailed;
+    numbers->clear();
+    for (size_t i = 0; i < value.size(); ++i) {
+        const std::optional<double> number = NumberAt(value, i);
+        if (!number) return dom::kDomCallFailed;
+        numbers->push_back(*number);
+    }
+    return 0;
+}
 
 Status ChromiumBrowser::FindElement(const char* expression, dom::ElementRef* element) {
     if (expression == nullptr || element == nullptr) return ZUN_E_INVALID_ARG;

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/browser.h"
 
@@ -31,6 +32,9 @@ public:
     Status GetWindowBounds(ui::Rect* bounds, std::string* state);
     // The page's target id, as other DevTools clients name it.
     std::string TargetId();
+    // The numbers of an array a script expression of the page gives, such as
+    // the page's size or an element's box; fails for anything else.
+    Status EvaluateNumbers(const char* expression, std::vector<double>* numbers);
     // The element a script expression of the page names (null when none).
     Status FindElement(const char* expression, dom::ElementRef* element);
     // The browser's open pages (windows and tabs).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "base/trace.h"
 #include "platform/posix/shell_words.h"
@@ -13,6 +14,9 @@ namespace zun::platform::posix {
 namespace {
 
 constexpr char kDefaultBrowser[] = "/usr/lib/chromium/chromium";
+// How long a kept window may take to show its empty page: 2 s.
+constexpr int kLoadChecks = 80;
+constexpr std::chrono::milliseconds kLoadCheckInterval{25};
 
 std::string EnvironmentValue(const char* name) {
     const char* value = std::getenv(name);
@@ -58,24 +62,26 @@ Status ChromiumProcess::Start(const BrowserLaunch& launch, const ui::Rect& windo
     if (mkdtemp(pattern.data()) == nullptr) return ZUN_E_NOT_FOUND;
     _profileDir = pattern;
 
+    // An application window: no tab strip, address bar or new-tab button,
+    // and the page gets the whole window. --test-type keeps the browser from
+    // warning about flags in an info bar (the sandbox flag, or flags of
+    // ZUN_BROWSER_FLAGS). The application's start page must be a real
+    // document: about:blank would open an ordinary window.
     std::vector<std::string> arguments = {
-        "--remote-debugging-pipe", "--disable-gpu", "--disable-quic", "--no-first-run",
+        "--remote-debugging-pipe", "--test-type", "--disable-gpu", "--disable-quic", "--no-first-run",
         "--no-default-browser-check", "--disable-background-networking", "--disable-component-update",
-        "--disable-sync", "--disable-features=AutofillServerCommunication,NetworkTimeServiceQuerying",
+        "--disable-sync", "--disable-features=AutofillServerCommunication,NetworkTimeServiceQuerying,Translate",
         "--user-data-dir=" + _profileDir + "/profile"};
+    // The sandbox cannot start as root; anyone else keeps it.
     if (geteuid() == 0) arguments.push_back("--no-sandbox");
     arguments.insert(arguments.end(), launch.flags.begin(), launch.flags.end());
-    if (launch.headless) {
-        arguments.push_back("--headless=new");
-        arguments.push_back("about:blank");
-    } else {
-        // Where the dialog is; a hidden dialog's window is put out of sight
-        // as soon as the page is attached.
-        arguments.push_back("--window-position=" + std::to_string(window.left) + "," + std::to_string(window.top));
-        arguments.push_back("--window-size=" + std::to_string(std::max(window.Width(), 1)) + "," +
-                            std::to_string(std::max(window.Height(), 1)));
-        arguments.push_back("--app=about:blank");
-    }
+    if (launch.headless) arguments.push_back("--headless=new");
+    // Where the dialog is; a hidden dialog's window is put out of sight as
+    // soon as the page is attached.
+    arguments.push_back("--window-position=" + std::to_string(window.left) + "," + std::to_string(window.top));
+    arguments.push_back("--window-size=" + std::to_string(std::max(window.Width(), 1)) + "," +
+                        std::to_string(std::max(window.Height(), 1)));
+    arguments.push_back(std::string("--app=") + kStartPage);
     const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + _profileDir + "/config",
                                                   "XDG_CACHE_HOME=" + _profileDir + "/cache"};
     ZUN_TRACE("ZUN: ChromiumSession::Open(): starting %s (%s)", launch.program.c_str(),
@@ -112,39 +118,61 @@ void ChromiumProcess::Deliver(const std::string& method, const Json& params, con
 }
 
 Status ChromiumProcess::ClearPages() {
-    // The new page is listed by the time the list is asked for: the browser
-    // runs its commands in order.
-    Json created;
+    // The application window is the only window without browser chrome, and
+    // the protocol cannot open another: it is kept, emptied and out of sight,
+    // and every other page is closed. A browser whose application window a
+    // person has closed is not kept.
+    if (_appPage.empty()) return ZUN_E_NOT_FOUND;
     Json targets;
-    Status status = _pipe->CallAll({{"Target.createTarget", {{"url", "about:blank"}, {"newWindow", true}}, &created},
-                                    {"Target.getTargets", Json::object(), &targets}},
-                                   "");
+    Status status = _pipe->Call("Target.getTargets", Json::object(), "", &targets);
     if (status != 0) return status;
-    const std::string blank = TextField(created, "targetId");
-    if (blank.empty()) return kBrowserGone;
     std::vector<PipeCommand> closes;
+    bool appPageOpen = false;
     for (const Json& target : ArrayField(targets, "targetInfos")) {
         const std::string id = TextField(target, "targetId");
-        if (TextField(target, "type") == "page" && id != blank) {
+        if (TextField(target, "type") != "page") continue;
+        if (id == _appPage) {
+            appPageOpen = true;
+        } else {
             closes.push_back({"Target.closeTarget", {{"targetId", id}}});
         }
     }
+    if (!appPageOpen) return ZUN_E_NOT_FOUND;
     status = _pipe->CallAll(closes, "");
-    if (status != 0) return status;
-    if (!_launch.headless) {
-        // Out of sight until the next dialog places it.
-        Json window;
-        if (_pipe->Call("Browser.getWindowForTarget", {{"targetId", blank}}, "", &window) == 0) {
-            _pipe->Post("Browser.setWindowBounds",
-                        {{"windowId", IntegerField(window, "windowId").value_or(0)},
-                         {"bounds", {{"windowState", "minimized"}}}},
-                        "");
-        }
+    Json attached;
+    if (status == 0) {
+        status = _pipe->Call("Target.attachToTarget", {{"targetId", _appPage}, {"flatten", true}}, "", &attached);
     }
-    _blankPage = blank;
+    const std::string sessionId = TextField(attached, "sessionId");
+    if (status != 0 || sessionId.empty()) return status != 0 ? status : kBrowserGone;
+    // The next dialog does not see this one's page (and forgets its history).
+    status = _pipe->Call("Page.navigate", {{"url", kStartPage}}, sessionId, nullptr);
+    // The next control attaches once the empty page has loaded: while the
+    // window changes documents, a page cannot be attached to.
+    bool loaded = false;
+    for (int attempt = 0; status == 0 && !loaded && attempt < kLoadChecks; ++attempt) {
+        Json reply;
+        status = _pipe->Call("Runtime.evaluate",
+                             {{"expression", std::string("location.href === '") + kStartPage +
+                                                 "' && document.readyState === 'complete'"},
+                              {"returnByValue", true}},
+                             sessionId, &reply);
+        loaded = FieldOf(ObjectField(reply, "result"), "value") != nullptr &&
+                 *FieldOf(ObjectField(reply, "result"), "value") == true;
+        if (!loaded) std::this_thread::sleep_for(kLoadCheckInterval);
+    }
+    _pipe->Post("Target.detachFromTarget", {{"sessionId", sessionId}}, "");
+    if (status != 0) return status;
+    if (!loaded) return kBrowserTimeout;
+    Json window;
+    if (_pipe->Call("Browser.getWindowForTarget", {{"targetId", _appPage}}, "", &window) == 0) {
+        _pipe->Post("Browser.setWindowBounds",
+                    {{"windowId", IntegerField(window, "windowId").value_or(0)},
+                     {"bounds", {{"windowState", "minimized"}}}},
+                    "");
+    }
     return 0;
 }
 
-std::string ChromiumProcess::TakeBlankPage() { return std::exchange(_blankPage, std::string()); }
 
 }  // namespace zun::platform::posix

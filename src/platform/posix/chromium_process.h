@@ -14,6 +14,10 @@
 
 namespace zun::platform::posix {
 
+// The empty page an application window starts with and returns to between
+// dialogs; no dialog ever shows it, so its events are not the dialog's.
+inline constexpr char kStartPage[] = "data:text/html,";
+
 // How a browser is started, as the environment asks now: the program, its
 // flags and whether it is headless. Two controls share a process only when
 // they would have started it alike.
@@ -56,11 +60,27 @@ public:
     // again.
     void Route(DevToolsPipe::EventHandler handler);
 
-    // Brings the browser back to how it started, one blank page and nothing
-    // else, for the next control; fails when the browser does not answer.
+    // The page of the application window, once a control has found it; ""
+    // before.
+    const std::string& AppPage() const { return _appPage; }
+    void SetAppPage(const std::string& targetId) { _appPage = targetId; }
+    // The application window's frame: how much wider and taller the window
+    // is than its page; unknown until a control has measured it.
+    struct Frame {
+        int32_t width = 0;
+        int32_t height = 0;
+    };
+    bool HasFrame() const { return _frameKnown; }
+    Frame WindowFrame() const { return _frame; }
+    void SetFrame(const Frame& frame) {
+        _frame = frame;
+        _frameKnown = true;
+    }
+
+    // Brings the browser back to how it started, the application window
+    // with an empty page and nothing else, for the next control; fails when
+    // the browser does not answer or that window was closed.
     Status ClearPages();
-    // The blank page ClearPages left, once; "" when there is none.
-    std::string TakeBlankPage();
 
 private:
     void Deliver(const std::string& method, const Json& params, const std::string& sessionId);
@@ -68,7 +88,9 @@ private:
     BrowserLaunch _launch;
     std::string _profileDir;
     bool _peer = false;
-    std::string _blankPage;
+    std::string _appPage;
+    Frame _frame;
+    bool _frameKnown = false;
     std::recursive_mutex _routeLock;  // held while an event is delivered
     DevToolsPipe::EventHandler _handler;
     std::unique_ptr<DevToolsPipe> _pipe;

@@ -1,6 +1,7 @@
 #include "platform/posix/chromium_session.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -31,6 +32,10 @@ constexpr char kKeyListener[] = R"(window.addEventListener('keydown', (event) =>
 // A visible alert waits for the person in front of it; this bounds the wait
 // for one who has walked away (a headless page's alert is taken at once).
 constexpr std::chrono::milliseconds kAlertLimit = std::chrono::minutes(10);
+
+// Bounds on what the page reports of its window and screen.
+constexpr double kMostFrame = 400;
+constexpr double kMostScreen = 100000;
 
 std::vector<std::pair<std::string, std::string>> ParseHeaders(const char* headers) {
     std::vector<std::pair<std::string, std::string>> parsed;
@@ -139,9 +144,9 @@ Status ChromiumSession::AttachTo(std::unique_ptr<ChromiumProcess> process) {
 }
 
 Status ChromiumSession::Attach() {
-    // A kept browser has its blank page ready; in a browser just started,
-    // the page of the start window appears shortly after it is up.
-    std::string targetId = _process->TakeBlankPage();
+    // A kept browser has its application window ready; in a browser just
+    // started, the window's page appears shortly after it is up.
+    std::string targetId = _process->AppPage();
     Status status = 0;
     for (int attempt = 0; attempt < 200 && targetId.empty(); ++attempt) {
         Json targets;
@@ -156,6 +161,7 @@ Status ChromiumSession::Attach() {
         ZUN_TRACE("ZUN_E: ChromiumSession::Open(): no page: Failure %u", status == 0 ? ZUN_E_NOT_FOUND : status);
         return status == 0 ? ZUN_E_NOT_FOUND : status;
     }
+    _process->SetAppPage(targetId);
     Json attached;
     status = _pipe->Call("Target.attachToTarget", {{"targetId", targetId}, {"flatten", true}}, "", &attached);
     if (status != 0) return status;
@@ -184,16 +190,45 @@ Status ChromiumSession::Attach() {
         std::lock_guard<std::mutex> lock(_lock);
         _mainFrameId = TextField(ObjectField(ObjectField(tree, "frameTree"), "frame"), "id");
     }
+    // A person cannot go back to what the window showed for an earlier
+    // dialog.
+    _pipe->Post("Page.resetNavigationHistory", Json::object(), sessionId);
     StartNewObjectGroup();
     Json window;
     status = _pipe->Call("Browser.getWindowForTarget", {{"targetId", targetId}}, "", &window);
     if (status != 0) return status;
     _windowId = IntegerField(window, "windowId").value_or(0);
+    MeasureWindow();
     std::weak_ptr<ChromiumSession> weak = weak_from_this();
     ui::ObserveWindowPlacement(_dialog, [weak](const ui::Rect& rect, bool inSight) {
         if (auto self = weak.lock()) self->FollowDialog(rect, inSight);
     });
     return 0;
+}
+
+void ChromiumSession::MeasureWindow() {
+    // The page is as wide and tall as the window less the frame the browser
+    // draws itself (none for an application window without a window
+    // manager); the screen is the display's, less its panels.
+    Json values;
+    if (Evaluate("[outerWidth - innerWidth, outerHeight - innerHeight, screen.availLeft, screen.availTop,"
+                 " screen.availWidth, screen.availHeight]",
+                 &values) != 0) {
+        return;
+    }
+    const auto at = [&values](size_t index) { return NumberAt(values, index); };
+    if (!_process->HasFrame() && at(0) && at(1) && *at(0) >= 0 && *at(1) >= 0 && *at(0) < kMostFrame &&
+        *at(1) < kMostFrame) {
+        _process->SetFrame({static_cast<int32_t>(*at(0)), static_cast<int32_t>(*at(1))});
+    }
+    // A headless browser has no screen: its made-up one is not the work area.
+    if (_headless || !at(2) || !at(3) || !at(4) || !at(5) || *at(4) < 1 || *at(5) < 1 || *at(4) > kMostScreen ||
+        *at(5) > kMostScreen || std::abs(*at(2)) > kMostScreen || std::abs(*at(3)) > kMostScreen) {
+        return;
+    }
+    const auto left = static_cast<int32_t>(*at(2));
+    const auto top = static_cast<int32_t>(*at(3));
+    ui::SetWorkArea({left, top, left + static_cast<int32_t>(*at(4)), top + static_cast<int32_t>(*at(5))});
 }
 
 void ChromiumSession::FollowDialog(const ui::Rect& rect, bool inSight) {
@@ -207,10 +242,15 @@ void ChromiumSession::FollowDialog(const ui::Rect& rect, bool inSight) {
         return;
     }
     _pipe->Post("Browser.setWindowBounds", {{"windowId", windowId}, {"bounds", {{"windowState", "normal"}}}}, "");
+    // The dialog's size is the page's: the window adds its own frame.
+    const ChromiumProcess::Frame frame = _process ? _process->WindowFrame() : ChromiumProcess::Frame{};
     _pipe->Post("Browser.setWindowBounds",
                 {{"windowId", windowId},
                  {"bounds",
-                  {{"left", rect.left}, {"top", rect.top}, {"width", rect.Width()}, {"height", rect.Height()}}}},
+                  {{"left", rect.left},
+                   {"top", rect.top},
+                   {"width", rect.Width() + frame.width},
+                   {"height", rect.Height() + frame.height}}}},
                 "");
 }
 
@@ -371,7 +411,8 @@ void ChromiumSession::Deliver(int attachment, const std::string& method, const J
         ZUN_TRACE("ZUN: ChromiumSession: the browser window was closed");
         ui::SendWindowMessage(_dialog, ui::kMsgClose, 0, 0, nullptr);
     } else if (method == "Network.requestWillBeSent") {
-        const bool topDocument = TextField(params, "type") == "Document" && TextField(params, "frameId") == mainFrame;
+        const bool topDocument = TextField(params, "type") == "Document" && TextField(params, "frameId") == mainFrame &&
+                                 TextField(ObjectField(params, "request"), "url") != kStartPage;
         if (topDocument) _events.OnBeforeNavigate2(EngineUrlOf(TextField(ObjectField(params, "request"), "url")).c_str());
         if (topDocument && !_loading) {
             // A download runs from the top document's request to its load.
@@ -399,6 +440,7 @@ void ChromiumSession::Deliver(int attachment, const std::string& method, const J
             _currentUrl = EngineUrlOf(TextField(frame, "url") + TextField(frame, "urlFragment"));
         }
     } else if (method == "Page.loadEventFired") {
+        if (_currentUrl.empty() || _currentUrl == kStartPage) return;
         if (_loading) {
             _loading = false;
             _events.OnDownloadComplete();

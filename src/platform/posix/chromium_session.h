@@ -81,6 +81,9 @@ private:
     // is ended.
     Status AttachTo(std::unique_ptr<ChromiumProcess> process);
     Status Attach();
+    // Learns the window's frame (once per browser) and the display's work
+    // area from the page.
+    void MeasureWindow();
     void FollowDialog(const ui::Rect& rect, bool inSight);
     // `attachment` numbers the process the event came from.
     void OnEvent(int attachment, const std::string& method, const Json& params, const std::string& sessionId);

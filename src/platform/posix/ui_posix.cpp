@@ -81,7 +81,7 @@ constexpr int32_t DialogUnitsY(int32_t units) { return units * 13 / 8; }
 constexpr int32_t kFrameX = 6;
 constexpr int32_t kFrameY = 29;
 constexpr int32_t kStatusBarHeight = 22;
-constexpr Rect kWorkArea{0, 0, 1920, 1040};
+constexpr Rect kDefaultWorkArea{0, 0, 1920, 1040};
 
 struct ControlTemplate {
     int id;
@@ -118,6 +118,7 @@ const DialogTemplate* FindTemplate(int templateId) {
 std::mutex gLock;
 std::condition_variable gWake;
 std::map<uintptr_t, std::shared_ptr<Window>> gWindows;
+Rect gWorkArea = kDefaultWorkArea;
 uintptr_t gNextId = 0x10010;
 
 uintptr_t ToId(WindowHandle handle) { return reinterpret_cast<uintptr_t>(handle); }
@@ -262,23 +263,25 @@ Status WithWindow(WindowHandle handle, const std::function<void(Window&)>& chang
     return 0;
 }
 
-bool InSight(const Rect& rect) {
-    return rect.Width() > 0 && rect.Height() > 0 && rect.right > kWorkArea.left && rect.left < kWorkArea.right &&
-           rect.bottom > kWorkArea.top && rect.top < kWorkArea.bottom;
+bool InSight(const Rect& rect, const Rect& area) {
+    return rect.Width() > 0 && rect.Height() > 0 && rect.right > area.left && rect.left < area.right &&
+           rect.bottom > area.top && rect.top < area.bottom;
 }
 
 // Tells the window's placement observer, if it has one, where it is now.
 void NotifyPlacement(WindowHandle handle) {
     std::shared_ptr<PlacementObserver> observer;
     Rect rect;
+    bool inSight = false;
     {
         std::lock_guard<std::mutex> lock(gLock);
         Window* window = Find(handle);
         if (window == nullptr || !window->placementObserver) return;
         observer = window->placementObserver;
         rect = window->rect;
+        inSight = InSight(rect, gWorkArea);
     }
-    (*observer)(rect, InSight(rect));
+    (*observer)(rect, inSight);
 }
 
 // A change of a window's geometry, then the news to its observer.
@@ -496,14 +499,15 @@ Status CenterWindow(WindowHandle window, WindowHandle on) {
         std::lock_guard<std::mutex> lock(gLock);
         Window* target = Find(window);
         if (target == nullptr) return ZUN_E_NOT_FOUND;
-        Rect around = kWorkArea;
+        const Rect area = gWorkArea;
+        Rect around = area;
         if (Window* anchor = on == nullptr ? nullptr : Find(on)) around = anchor->rect;
         const int32_t width = target->rect.Width();
         const int32_t height = target->rect.Height();
         int32_t left = around.left + (around.Width() - width) / 2;
         int32_t top = around.top + (around.Height() - height) / 2;
-        left = std::max(kWorkArea.left, std::min(left, kWorkArea.right - width));
-        top = std::max(kWorkArea.top, std::min(top, kWorkArea.bottom - height));
+        left = std::max(area.left, std::min(left, area.right - width));
+        top = std::max(area.top, std::min(top, area.bottom - height));
         target->rect = {left, top, left + width, top + height};
     }
     NotifyPlacement(window);
@@ -512,8 +516,15 @@ Status CenterWindow(WindowHandle window, WindowHandle on) {
 
 Status GetWorkArea(Rect* area) {
     if (area == nullptr) return ZUN_E_INVALID_ARG;
-    *area = kWorkArea;
+    std::lock_guard<std::mutex> lock(gLock);
+    *area = gWorkArea;
     return 0;
+}
+
+void SetWorkArea(const Rect& area) {
+    if (area.Width() <= 0 || area.Height() <= 0) return;
+    std::lock_guard<std::mutex> lock(gLock);
+    gWorkArea = area;
 }
 
 bool IsWindowVisible(WindowHandle window) {

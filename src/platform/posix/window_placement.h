@@ -19,4 +19,9 @@ using PlacementObserver = std::function<void(const Rect& rect, bool inSight)>;
 // lock held. One observer per dialog; null removes it.
 Status ObserveWindowPlacement(WindowHandle dialog, PlacementObserver observer);
 
+// The work area of the screen the windows are shown on, as the browser reads
+// it from the display; until then, and when headless, a screen of a common
+// size. Dialogs are centred in it and kept inside it.
+void SetWorkArea(const Rect& area);
+
 }  // namespace zun::platform::ui
