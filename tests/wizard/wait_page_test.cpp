@@ -32,9 +32,12 @@ constexpr int32_t kRefusedBeforeLoad = static_cast<int32_t>(ZUN_E_NOT_FOUND);
 // A phase that changes nothing: it tells whether the page is hooked up.
 constexpr uintptr_t kNoPhase = 99;
 
-std::unique_ptr<WizardRun> StartWaitWizard() {
+// As the handshake starts it: `timerWanted` is a network call begun before
+// the window exists.
+std::unique_ptr<WizardRun> StartWaitWizard(bool timerWanted = false) {
     TheWizardController().SetWizardMode(WIZARDMODE_WAIT);
     TheWizardWindowRegistry().ResetWaitRequests();
+    TheWizardWindowRegistry().SetConnectionTimer(timerWanted);
     auto record = std::make_shared<GatewayRecord>();
     record->wizardWidth = 500;
     record->wizardHeight = 200;
@@ -219,8 +222,7 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
     {
         // The handshake wants the timer before the window exists: the window
         // starts it as it opens.
-        TheWizardWindowRegistry().SetConnectionTimer(true);
-        auto run = StartWaitWizard();
+        auto run = StartWaitWizard(true);
         ASSERT_TRUE(run->WaitForWindow());
         ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.m_nWizardMode == WIZARDMODE_CONTACTING; }));
         run->Do([](CWizardDialog& dialog) {
