@@ -31,9 +31,9 @@ constexpr size_t kPingUrlSize = 2048;
 const char* const kAcceptTypes[] = {"*/*", nullptr};
 
 // Reload, no cache write, keep-alive, accept redirects between http and
-// https, ignore wrong certificate dates and names, no-cache pragma, async
-// cache.
-constexpr uint32_t kConnectionFlags = 0x8440F180;
+// https, no-cache pragma, async cache. A secure session verifies the
+// server's certificate, its dates and its host name: nothing is ignored.
+constexpr uint32_t kConnectionFlags = 0x8440C180;
 constexpr uint32_t kDefaultPort = 80;
 constexpr uint32_t kSecurePort = 443;
 constexpr uint32_t kDeviceFailure = 31;
@@ -293,7 +293,8 @@ Status InetBlock::BuildURLData(const char* url, UrlData* data) {
     return 0;
 }
 
-Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request, uint32_t alreadyRetried) {
+Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request,
+                                        [[maybe_unused]] uint32_t alreadyRetried) {
     ZUN_TRACE("ZUN: Prolog InetBlock::HandleAfterExecErrors(%u)", error);
     Status result = ZUN_I_NOT_HANDLED;
     if (error == kStatusUnauthorized || error == kStatusProxyUnauthorized) {
@@ -302,16 +303,9 @@ Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request, uint
             ZUN_TRACE("ZUN: Epilog InetBlock::HandleAfterExecErrors(): InternetErrorDlg(): %u", result);
             return result;
         }
-    } else if (error == inet::kErrorInvalidCa) {
-        if (alreadyRetried != 0) {
-            result = ZUN_I_ALREADY_RETRIED;
-        } else {
-            // Accept a certificate of an unknown authority for this request.
-            uint32_t flags = 0;
-            result = inet::QuerySecurityFlags(request, &flags);
-            if (result == 0) result = inet::SetSecurityFlags(request, flags | inet::kSecurityFlagIgnoreUnknownCa);
-        }
     }
+    // A certificate that does not verify (kErrorInvalidCa) is not handled:
+    // the request fails, and is never sent again without verification.
     if (result != 0) ZUN_TRACE("ZUN_E: InetBlock::HandleAfterExecErrors(): Error %u", result);
     ZUN_TRACE("ZUN: Epilog InetBlock::HandleAfterExecErrors()");
     return MapResult(result);

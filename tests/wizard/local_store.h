@@ -92,11 +92,12 @@ public:
     std::string Certificate() const { return FileText(_folder + "/certificate"); }
     std::string Requests() const { return FileText(_folder + "/requests.log"); }
 
-    // Browser flags that reach the secure store here and trust only its
-    // certificate, with a remote debugging port for the scripted shopper.
+    // Browser flags that reach the secure store here (and so would a page of
+    // attacker.test) and trust only its certificate, with a remote debugging
+    // port for the scripted shopper.
     std::string BrowserFlags(int debuggingPort) const {
-        return "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address +
-               "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
+        return "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address + ", MAP attacker.test:443 " +
+               _address + "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
                " --remote-debugging-port=" + std::to_string(debuggingPort);
     }
 
