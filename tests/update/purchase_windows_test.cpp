@@ -336,7 +336,8 @@ TEST(EngineDll, AnUpdateEndsTheFirstCallAndTheInstalledBuildOpensTheWizardWithou
     EXPECT_FALSE(platform::IsModuleLoaded(engine.path.c_str()));
     platform::FileVersion version;
     std::string why;
-    ASSERT_TRUE(IsEngineBuild(update.c_str(), &version, &why)) << why;
+    const platform::FileVersion installed = platform::ReadFileVersion(engine.path.c_str());
+    ASSERT_TRUE(IsEngineBuild(update.c_str(), installed, &version, &why)) << why;
     ASSERT_TRUE(InstallEngineUpdate(engine.path, update, &why)) << why;
     EXPECT_EQ(engine.Version(), ZUN_NEXT_VERSION);
     ASSERT_TRUE(engine.Load());

@@ -67,9 +67,14 @@ public:
         char folder[] = "/tmp/zun-store-XXXXXX";
         if (mkdtemp(folder) == nullptr) return;
         _folder = folder;
-        _server = std::make_unique<ChildProcess>(std::vector<std::string>{
-            "python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file", _folder + "/certificate",
-            "--pin-file", _folder + "/pin", "--log", _folder + "/requests.log"});
+        std::vector<std::string> command{"python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file",
+                                         _folder + "/certificate", "--pin-file", _folder + "/pin", "--log",
+                                         _folder + "/requests.log"};
+#ifdef ZUN_OFFERED_ENGINE
+        // The engine build an update offers, signed with the development key.
+        command.insert(command.end(), {"--engine-file", ZUN_OFFERED_ENGINE});
+#endif
+        _server = std::make_unique<ChildProcess>(command);
         // The server announces its address once it listens.
         const std::string ready = _server->ReadLine();
         const size_t at = ready.rfind(' ');
