@@ -603,7 +603,8 @@ Status InetBlock::DownloadFile(const char* url, DownloadSink& sink) {
     Status status;
     for (;;) {
         status = InternetOpenURLSafely(url, kGetToFile, &sink, nullptr, 0, nullptr, nullptr);
-        if (status == 0) break;
+        // A file larger than the sink takes stays so when fetched again.
+        if (status == 0 || status == kReplyTooLarge) break;
         if (bClosed.load() != 0 || !ReportAndAskRetry(status, "a failed network request.")) {
             if (bClosed.load() != 0) status = ZUN_E_SESSION_CLOSED;
             break;

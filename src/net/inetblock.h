@@ -37,7 +37,8 @@ struct InetCallbacks {
 // Where a download into a file puts the body, piece by piece.
 class DownloadSink {
 public:
-    // A failure ends the download with it.
+    // A failure ends the download with it; InetBlock::kReplyTooLarge for a
+    // file larger than the sink takes is never retried.
     virtual Status Write(const uint8_t* data, uint32_t size) = 0;
     // Drops what was written: a retried download starts afresh.
     virtual Status Restart() = 0;

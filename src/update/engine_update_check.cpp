@@ -22,7 +22,7 @@ Status EngineUpdateFile::Write(const uint8_t* data, uint32_t size) {
         ZUN_TRACE("ZUN_E: EngineUpdateFile::Write(): the download goes past %llu bytes",
                   static_cast<unsigned long long>(kMaxEngineUpdateSize));
         _tooLarge = true;
-        return ZUN_E_INVALID_ARG;
+        return InetBlock::kReplyTooLarge;
     }
     _size += size;
     if (!_hash.Update(data, size)) return ZUN_E_UNEXPECTED;

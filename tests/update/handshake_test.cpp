@@ -234,6 +234,7 @@ TEST(HandShake, OnlyANewerBuildSignedWithATrustedKeyIsHandedOverAndARefusalLetsT
         {"update-tampered", "the signature does not verify with a trusted key"},
         {"update-sameversion", "the file is not newer than the running engine"},
         {"update-randombytes", " module"},
+        {"update-oversize", "larger than an engine build may be"},
         {"update-dropdownload", "the download failed"},
     };
     for (const auto& each : cases) {
@@ -255,6 +256,8 @@ TEST(HandShake, OnlyANewerBuildSignedWithATrustedKeyIsHandedOverAndARefusalLetsT
         EXPECT_EQ(temp.Files(), 0u) << each.vantor;
         EXPECT_THAT(trace.Messages(), Contains(AllOf(HasSubstr("engine update refused: "), HasSubstr(each.refusal))))
             << each.vantor;
+        // Only a broken connection is offered for a retry.
+        EXPECT_EQ(waitWindow.Saw(CONNECTIONERROR), std::string(each.vantor) == "update-dropdownload") << each.vantor;
     }
 }
 

@@ -15,6 +15,7 @@ engine update and a layout without publisher ("update-nopublisher").
                         signs it with the development key
         sameversion     the second --engine-file is offered instead
         randombytes     the made-up build is offered, whatever --engine-file says
+        oversize        a made-up build of 64 MiB and one byte is offered
         unsigned        the reply has no DOWNLOADSIGNATURE
         untrusted       the file is signed with a key nobody trusts
         tampered        the file is served with one byte changed
@@ -44,6 +45,7 @@ from update_signing import Signer
 STALL_SECONDS = 60
 SLOW_SECONDS = 2
 MADE_UP_ENGINE = ("ZunServer-next.bin", 65536)
+OVERSIZE = 64 * 1024 * 1024 + 1
 
 # The silent update check answers by the seller id `s` it is sent.
 SILENT_CHECK_ANSWERS = {
@@ -108,7 +110,7 @@ class FlippedByte:
 
 def offered_file(engine_files, chosen):
     """The index of the offered engine file in engine_files, or None for a made-up one."""
-    if "randombytes" in chosen:
+    if "randombytes" in chosen or "oversize" in chosen:
         return None
     which = 1 if "sameversion" in chosen else 0
     return which if which < len(engine_files) else None
@@ -119,10 +121,14 @@ def file_bytes(engine_files, which, name, size):
     return open(engine_files[which], "rb") if which is not None else PatternFile(name)
 
 
+def made_up_size(chosen):
+    return OVERSIZE if "oversize" in chosen else MADE_UP_ENGINE[1]
+
+
 def download_url(host, chosen, engine_files):
     which = offered_file(engine_files, chosen)
     name = os.path.basename(engine_files[which]) if which is not None else MADE_UP_ENGINE[0]
-    size = os.path.getsize(engine_files[which]) if which is not None else MADE_UP_ENGINE[1]
+    size = os.path.getsize(engine_files[which]) if which is not None else made_up_size(chosen)
     url = "http://%s/files/%s?size=%d" % (host, name, size)
     if which is not None:
         url += "&which=%d" % which
@@ -146,7 +152,7 @@ def update_entries(query, host, engine_files):
     entries = [("DOWNLOADURL", download_url(host, chosen, engine_files))]
     if "unsigned" not in chosen:
         which = offered_file(engine_files, chosen)
-        name, size = MADE_UP_ENGINE
+        name, size = MADE_UP_ENGINE[0], made_up_size(chosen)
 
         def read():
             source = file_bytes(engine_files, which, name, size)
@@ -154,7 +160,8 @@ def update_entries(query, host, engine_files):
                 return source.read(size if which is None else -1)
             finally:
                 source.close()
-        entries.append(("DOWNLOADSIGNATURE", SIGNER.sign(which, read, trusted="untrusted" not in chosen)))
+        identity = ("file", which) if which is not None else ("made-up", size)
+        entries.append(("DOWNLOADSIGNATURE", SIGNER.sign(identity, read, trusted="untrusted" not in chosen)))
     return entries
 
 

@@ -7,7 +7,8 @@ purchase wizard, and makes faults on request. It listens on the loopback
 addresses only (127.0.0.1, and ::1 on the same port where the system has
 IPv6) and logs every request line. The same port speaks HTTPS to a client that
 opens with a TLS handshake, with a certificate made at start for the secure
-store's host, secure.orvella.com (when the openssl program is there).
+store's host, secure.orvella.com, and localhost (when the openssl program is
+there).
 
     store_server.py [--port N] [--address-file F] [--log F]   serve (port 0 or none: a free one)
         [--certificate-file F]   write the certificate there, base64 DER (the engine's CERTIFICATEBLOB)
@@ -41,6 +42,8 @@ Pages:
                                            vantorID too: nocartstate, badblob, frame, slow[N],
                                            lowerinvoice, each for all steps or as WORD:STEP
     /secure/Receipt.aspx, Help.aspx, Terms.aspx   pages the invoice's links open
+    /_elsewhere, /_forged                  the invoice's link to another site (this server at
+                                           127.0.0.1) and that site's page with a forged CartState
     /cartstate?KEY=VALUE&...               a CartState holding the given keys
     /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS][&drip=SECONDS]
                                            N bytes; Content-Length N, M (a lie) or none;
