@@ -13,6 +13,7 @@
 #include "child_process.h"
 #include "dom/html_element.h"
 #include "own_display.h"
+#include "page_size.h"
 #include "wizard/local_store.h"
 #include "platform/posix/chromium_browser.h"
 #include "trace_capture.h"
@@ -230,12 +231,8 @@ TEST(WaitPage, AsAPersonGetsItTheWholePageCentredAndRealClicksAnswer) {
             ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.IsConnectionErrorQuestionOpen(); }));
             run->Do([&](CWizardDialog& dialog) {
                 auto* chromium = static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser());
-                std::vector<double> page;
-                for (int attempt = 0; attempt < 40 && page != std::vector<double>{500, 200}; ++attempt) {
-                    chromium->EvaluateNumbers("[innerWidth, innerHeight]", &page);
-                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                }
-                EXPECT_EQ(page, (std::vector<double>{500, 200})) << (visible ? "visible" : "headless");
+                EXPECT_EQ(testing::SettledPageSize(*chromium, {500, 200}), (std::vector<double>{500, 200}))
+                    << (visible ? "visible" : "headless");
                 ui::Rect window;
                 std::string state;
                 ASSERT_EQ(chromium->GetWindowBounds(&window, &state), 0u);
