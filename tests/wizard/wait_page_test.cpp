@@ -126,10 +126,15 @@ TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
 
     // Progress: a bar is made when a progress phase finds none; the percent
     // rules; a begin keeps an existing bar; complete removes it.
+    // The page shows the bar as it is.
     const auto position = [&] {
         int32_t value = -1;
         run->Do([&](CWizardDialog& dialog) {
             value = dialog.ProgressBar() != nullptr ? ui::GetProgressPosition(dialog.ProgressBar()) : -1;
+            std::vector<double> shown;
+            static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser())
+                ->EvaluateNumbers("Array.from(document.querySelectorAll('progress'), (bar) => bar.value)", &shown);
+            EXPECT_EQ(shown, value < 0 ? std::vector<double>{} : std::vector<double>{double(value)});
         });
         return value;
     };

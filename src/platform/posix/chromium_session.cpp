@@ -33,6 +33,25 @@ constexpr char kKeyListener[] = R"(window.addEventListener('keydown', (event) =>
 // for one who has walked away (a headless page's alert is taken at once).
 constexpr std::chrono::milliseconds kAlertLimit = std::chrono::minutes(10);
 
+// The progress bar of the dialog, drawn at the bottom left of one of the
+// engine's own pages (the wait page), where it does not cover the page's
+// buttons; -1 removes it.
+constexpr char kProgressScript[] = R"(function (percent) {
+    let bar = document.getElementById('__zunProgress');
+    if (percent < 0) {
+        if (bar) bar.remove();
+        return;
+    }
+    if (!bar) {
+        bar = document.createElement('progress');
+        bar.id = '__zunProgress';
+        bar.max = 100;
+        bar.style.cssText = 'position: fixed; left: 8px; bottom: 8px; width: 96px; height: 14px';
+        document.body.appendChild(bar);
+    }
+    bar.value = percent;
+})";
+
 // Bounds on what the page reports of its window and screen.
 constexpr double kMostFrame = 400;
 constexpr double kMostScreen = 100000;
@@ -203,7 +222,17 @@ Status ChromiumSession::Attach() {
     ui::ObserveWindowPlacement(_dialog, [weak](const ui::Rect& rect, bool inSight) {
         if (auto self = weak.lock()) self->FollowDialog(rect, inSight);
     });
+    ui::ObserveProgress(_dialog, [weak](int32_t percent) {
+        if (auto self = weak.lock()) self->ShowProgress(percent);
+    });
     return 0;
+}
+
+void ChromiumSession::ShowProgress(int32_t percent) {
+    // Only the engine's own pages show it: a store page is not the engine's
+    // to draw on.
+    if (_closed || !_ownPage) return;
+    Evaluate("(" + std::string(kProgressScript) + ")(" + std::to_string(percent) + ")", nullptr);
 }
 
 void ChromiumSession::MeasureWindow() {
@@ -257,6 +286,7 @@ void ChromiumSession::FollowDialog(const ui::Rect& rect, bool inSight) {
 void ChromiumSession::Close() {
     _closed = true;
     ui::ObserveWindowPlacement(_dialog, nullptr);
+    ui::ObserveProgress(_dialog, nullptr);
     if (!_process) return;
     _process->Route(nullptr);
     _pipe = nullptr;
@@ -438,6 +468,7 @@ void ChromiumSession::Deliver(int attachment, const std::string& method, const J
         const Json& frame = ObjectField(params, "frame");
         if (FieldOf(frame, "parentId") == nullptr) {
             _currentUrl = EngineUrlOf(TextField(frame, "url") + TextField(frame, "urlFragment"));
+            _ownPage = IsEmbeddedOriginUrl(TextField(frame, "url"));
         }
     } else if (method == "Page.loadEventFired") {
         if (_currentUrl.empty() || _currentUrl == kStartPage) return;

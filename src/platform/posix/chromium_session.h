@@ -85,6 +85,8 @@ private:
     // area from the page.
     void MeasureWindow();
     void FollowDialog(const ui::Rect& rect, bool inSight);
+    // Shows the dialog's progress bar on the engine's own pages.
+    void ShowProgress(int32_t percent);
     // `attachment` numbers the process the event came from.
     void OnEvent(int attachment, const std::string& method, const Json& params, const std::string& sessionId);
     void OnPausedRequest(const Json& params, const std::string& sessionId, std::unique_lock<std::mutex>& lock);
@@ -120,6 +122,7 @@ private:
     int _attachment = 0;  // the processes attached to so far
     int64_t _windowId = 0;
     std::string _currentUrl;
+    bool _ownPage = false;  // the shown page is one of the engine's own
     std::map<int, dom::ClickSink*> _clicks;
     int _nextClick = 1;
     std::string _objectGroup;

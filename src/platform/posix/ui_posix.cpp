@@ -71,6 +71,7 @@ struct Window {
     std::deque<std::shared_ptr<Pending>> queue;
     std::vector<Timer> timers;
     std::shared_ptr<PlacementObserver> placementObserver;
+    std::shared_ptr<ProgressObserver> progressObserver;
 };
 
 // Dialog units to pixels for the dialogs' 8-point font.
@@ -284,6 +285,19 @@ void NotifyPlacement(WindowHandle handle) {
     (*observer)(rect, inSight);
 }
 
+// Tells the progress observer of the dialog that `bar` belongs to what the
+// bar shows now (-1: the bar is gone).
+void NotifyProgress(uintptr_t dialogId, int32_t percent) {
+    std::shared_ptr<ProgressObserver> observer;
+    {
+        std::lock_guard<std::mutex> lock(gLock);
+        auto it = gWindows.find(dialogId);
+        if (it == gWindows.end() || !it->second->progressObserver) return;
+        observer = it->second->progressObserver;
+    }
+    (*observer)(percent);
+}
+
 // A change of a window's geometry, then the news to its observer.
 Status ChangePlacement(WindowHandle handle, const std::function<void(Window&)>& change) {
     const Status status = WithWindow(handle, change);
@@ -404,16 +418,20 @@ WindowHandle GetDialogItem(WindowHandle dialog, int controlId) {
 
 Status DestroyWindow(WindowHandle window) {
     std::vector<std::shared_ptr<Pending>> dropped;  // destroyed after the lock is released
-    std::lock_guard<std::mutex> lock(gLock);
+    std::unique_lock<std::mutex> lock(gLock);
     Window* target = Find(window);
     if (target == nullptr) return ZUN_E_NOT_FOUND;
     if (target->kind == Kind::Dialog) {
         target->ending = true;
         target->endCode = 0;
         gWake.notify_all();
-    } else {
-        RemoveWindowLocked(target->id, dropped);
+        return 0;
     }
+    const bool progressBar = target->kind == Kind::ProgressBar;
+    const uintptr_t parent = target->parent;
+    RemoveWindowLocked(target->id, dropped);
+    lock.unlock();
+    if (progressBar) NotifyProgress(parent, -1);
     return 0;
 }
 
@@ -675,18 +693,36 @@ Status GetStatusBarPartRect(WindowHandle statusBar, int part, Rect* rect) {
 
 Status CreateProgressBar(WindowHandle dialog, const Rect& rect, WindowHandle* progressBar) {
     if (progressBar == nullptr) return ZUN_E_INVALID_ARG;
-    std::lock_guard<std::mutex> lock(gLock);
+    std::unique_lock<std::mutex> lock(gLock);
     Window* parent = Find(dialog);
     if (parent == nullptr || parent->kind != Kind::Dialog) return ZUN_E_NOT_FOUND;
-    Window& bar = AddWindow(Kind::ProgressBar, parent->id);
-    bar.rect = rect;
-    *progressBar = ToHandle(bar.id);
+    const uintptr_t dialogId = parent->id;
+    {
+        Window& bar = AddWindow(Kind::ProgressBar, dialogId);
+        bar.rect = rect;
+        *progressBar = ToHandle(bar.id);
+    }
+    lock.unlock();
+    NotifyProgress(dialogId, 0);
     return 0;
 }
 
 Status SetProgressPosition(WindowHandle progressBar, int32_t position) {
-    return WithWindow(progressBar,
-                      [position](Window& bar) { bar.position = std::max(0, std::min(position, 100)); });
+    uintptr_t dialogId = 0;
+    int32_t shown = 0;
+    const Status status = WithWindow(progressBar, [&](Window& bar) {
+        bar.position = std::max(0, std::min(position, 100));
+        dialogId = bar.parent;
+        shown = bar.position;
+    });
+    if (status == 0) NotifyProgress(dialogId, shown);
+    return status;
+}
+
+Status ObserveProgress(WindowHandle dialog, ProgressObserver observer) {
+    return WithWindow(dialog, [&observer](Window& target) {
+        target.progressObserver = observer ? std::make_shared<ProgressObserver>(std::move(observer)) : nullptr;
+    });
 }
 
 int32_t GetProgressPosition(WindowHandle progressBar) {
