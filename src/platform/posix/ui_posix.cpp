@@ -72,6 +72,7 @@ struct Window {
     std::vector<Timer> timers;
     std::shared_ptr<PlacementObserver> placementObserver;
     std::shared_ptr<ProgressObserver> progressObserver;
+    std::shared_ptr<DialogPresenter> presenter;
 };
 
 // Dialog units to pixels for the dialogs' 8-point font.
@@ -82,6 +83,8 @@ constexpr int32_t DialogUnitsY(int32_t units) { return units * 13 / 8; }
 constexpr int32_t kFrameX = 6;
 constexpr int32_t kFrameY = 29;
 constexpr int32_t kStatusBarHeight = 22;
+// How far a status bar pane's icon lies inside the pane.
+constexpr int32_t kIconInset = 4;
 constexpr Rect kDefaultWorkArea{0, 0, 1920, 1040};
 
 struct ControlTemplate {
@@ -357,11 +360,26 @@ Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler
         child.rect = {DialogUnitsX(control.units.left), DialogUnitsY(control.units.top),
                       DialogUnitsX(control.units.right), DialogUnitsY(control.units.bottom)};
     }
-    (void)owner;  // headless windows have no z-order; owners matter for centring only
+    // Headless windows have no z-order; owners matter for centring, and for
+    // showing a dialog that has no browser of its own.
+    std::shared_ptr<DialogPresenter> presenter;
+    const bool ownBrowser = std::any_of(dialogTemplate->controls.begin(), dialogTemplate->controls.end(),
+                                        [](const ControlTemplate& control) { return control.id == kBrowserControlId; });
+    if (Window* ownerWindow = owner == nullptr ? nullptr : Find(owner); ownerWindow != nullptr && !ownBrowser) {
+        presenter = ownerWindow->presenter;
+    }
     lock.unlock();
     CenterWindow(ToHandle(dialogId), owner);
     lock.lock();
     Dispatch(lock, dialogId, kMsgInitDialog, 0, initParam);
+    if (presenter) {
+        lock.unlock();
+        try {
+            (*presenter)(ToHandle(dialogId));
+        }
+        ZUN_CATCH_LOG()
+        lock.lock();
+    }
     while (true) {
         auto it = gWindows.find(dialogId);
         if (it == gWindows.end() || it->second->ending) break;
@@ -689,6 +707,48 @@ Status GetStatusBarPartRect(WindowHandle statusBar, int part, Rect* rect) {
         status = 0;
     });
     return status;
+}
+
+Status PresentDialogsOf(WindowHandle owner, DialogPresenter presenter) {
+    return WithWindow(owner, [&presenter](Window& target) {
+        target.presenter = presenter ? std::make_shared<DialogPresenter>(std::move(presenter)) : nullptr;
+    });
+}
+
+std::string DialogText(WindowHandle dialog) {
+    std::lock_guard<std::mutex> lock(gLock);
+    Window* target = Find(dialog);
+    if (target == nullptr) return std::string();
+    std::string text = target->text;
+    for (auto& [id, window] : gWindows) {
+        if (window->parent != target->id || window->kind != Kind::Control || !window->visible ||
+            window->text.empty() || window->controlId == kIdOk || window->controlId == kIdCancel) {
+            continue;
+        }
+        text += "\n" + window->text;
+    }
+    return text;
+}
+
+Status ClickStatusBarIcon(WindowHandle dialog, int iconId, bool doubleClick, uintptr_t keys) {
+    WindowHandle statusBar = nullptr;
+    intptr_t position = 0;
+    {
+        std::lock_guard<std::mutex> lock(gLock);
+        for (auto& [id, window] : gWindows) {
+            if (window->kind != Kind::StatusBar || window->parent != ToId(dialog)) continue;
+            for (size_t part = 0; part < window->parts.size() && statusBar == nullptr; ++part) {
+                if (iconId == 0 || window->parts[part].icon != iconId) continue;
+                // A few pixels into the pane, where its icon is drawn.
+                const int32_t left = part == 0 ? 0 : window->parts[part - 1].right;
+                position = static_cast<intptr_t>(((kIconInset + 2) << 16) | ((left + kIconInset) & 0xFFFF));
+                statusBar = ToHandle(id);
+            }
+        }
+    }
+    if (statusBar == nullptr) return ZUN_E_NOT_FOUND;
+    return SendWindowMessage(statusBar, doubleClick ? kMsgLButtonDoubleClick : kMsgLButtonDown, keys, position,
+                             nullptr);
 }
 
 Status CreateProgressBar(WindowHandle dialog, const Rect& rect, WindowHandle* progressBar) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "platform/ui.h"
 
@@ -26,6 +27,25 @@ using ProgressObserver = std::function<void(int32_t percent)>;
 // goes, on the thread that changes it, without any window-system lock held.
 // One observer per dialog; null removes it.
 Status ObserveProgress(WindowHandle dialog, ProgressObserver observer);
+
+// What a person's key stands for on Linux, where the dialog's status bar is
+// not drawn: a click (or double-click) with `keys` held on the icon `iconId`
+// at the left of its pane in the dialog's status bar. ZUN_E_NOT_FOUND when no
+// pane shows that icon.
+Status ClickStatusBarIcon(WindowHandle dialog, int iconId, bool doubleClick, uintptr_t keys);
+
+// Shows a modal dialog that has no browser of its own (the About box) to a
+// person through the window of `owner`'s browser, and returns once the person
+// has answered it.
+using DialogPresenter = std::function<void(WindowHandle dialog)>;
+
+// Dialogs run with `owner` as their owner are presented by `presenter` as
+// soon as they are initialised. One presenter per owner; null removes it.
+Status PresentDialogsOf(WindowHandle owner, DialogPresenter presenter);
+
+// The dialog's caption and the texts of its shown controls but its buttons,
+// one a line, as a message box shows them.
+std::string DialogText(WindowHandle dialog);
 
 // The work area of the screen the windows are shown on, as the browser reads
 // it from the display; until then, and when headless, a screen of a common
