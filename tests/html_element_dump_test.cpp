@@ -49,6 +49,7 @@ public:
         return 0;
     }
     Status Alert(const char*) override { return 0; }
+    Status GetUrl(std::string*) override { return 0; }
     Status OpenWindow(const char*) override { return 0; }
 
 private:

@@ -1,7 +1,6 @@
 #include "cert/certificatemanager.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -9,7 +8,7 @@
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "base/trace.h"
-#include "cert/vendor_domain.h"
+#include "cert/store_address.h"
 #include "state/base64.h"
 
 namespace zun {
@@ -17,15 +16,6 @@ namespace {
 
 // The subject name is rendered into at most 1024 characters.
 constexpr size_t kSubjectTextSize = 1025;
-
-// Whether a lower-case subject value names a host of the vendor's domain: its
-// host part, the text up to the first ":" or "/", ends with the suffix. A
-// port or a path may follow the host; a longer host
-// ("store.orvella.com.example") belongs to another domain.
-bool NamesVendorHost(std::string_view value) {
-    const std::string_view host = value.substr(0, value.find_first_of(":/"));
-    return host.ends_with(kVendorDomainSuffix);
-}
 
 }  // namespace
 
@@ -98,40 +88,52 @@ Status CertificateManager::DisplayCertificate(void* parentWindow) {
     return shown;
 }
 
-Status CertificateManager::GetHostNameFromCertificate(char* buffer, size_t size) {
-    ZUN_TRACE("ZUN: Prolog CertificateManager::GetHostNameFromCertificate()");
+Status CertificateManager::GetStoreAddress(StoreAddress* address) {
     if (_certificate == nullptr) {
         ZUN_TRACE("ZUN_E: CertificateManager::GetHostNameFromCertificate(): Certificate is null.");
         return ZUN_E_NOT_FOUND;
     }
-    if (buffer == nullptr || size == 0) {
-        ZUN_TRACE("ZUN_E: CertificateManager::GetHostNameFromCertificate(): no buffer");
-        return ZUN_E_INVALID_ARG;
-    }
-    std::memset(buffer, 0, size);
     char subject[kSubjectTextSize];
     platform::RenderSubjectName(_certificate, subject, sizeof subject);
 
-    // Tokens are the runs between commas and blanks.
+    // Tokens are the runs between commas and blanks; the first that is a
+    // store host, and nothing but one, names the store.
     const std::string_view text = TextInBuffer(subject);
     size_t at = 0;
     while (at < text.size()) {
         const size_t start = text.find_first_not_of(", ", at);
         if (start == std::string_view::npos) break;
         const size_t end = std::min(text.find_first_of(", ", start), text.size());
-        std::string token(text.substr(start, end - start));
-        for (char& c : token) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (NamesVendorHost(token)) {
-            CopyText(buffer, size, "https://");
-            AppendText(buffer, size, token.c_str());
-            ZUN_TRACE("ZUN: Epilog CertificateManager::GetHostNameFromCertificate()");
-            return 0;
-        }
+        if (ParseStoreHost(text.substr(start, end - start), address)) return 0;
         at = end;
     }
     ZUN_TRACE("ZUN_E: CertificateManager::GetHostNameFromCertificate(): Could not find URL data");
-    ZUN_TRACE("ZUN: Epilog CertificateManager::GetHostNameFromCertificate()");
     return ZUN_E_NOT_FOUND;
+}
+
+Status CertificateManager::GetHostNameFromCertificate(char* buffer, size_t size) {
+    ZUN_TRACE("ZUN: Prolog CertificateManager::GetHostNameFromCertificate()");
+    if (buffer == nullptr || size == 0) {
+        ZUN_TRACE("ZUN_E: CertificateManager::GetHostNameFromCertificate(): no buffer");
+        return ZUN_E_INVALID_ARG;
+    }
+    std::memset(buffer, 0, size);
+    StoreAddress address;
+    Status status = GetStoreAddress(&address);
+    if (status == 0) {
+        // A cut address would name another host: one that does not fit is
+        // no address.
+        const std::string origin = StoreOrigin(address);
+        if (origin.size() < size) {
+            CopyText(buffer, size, origin.c_str());
+        } else {
+            ZUN_TRACE("ZUN_E: CertificateManager::GetHostNameFromCertificate(): %zu characters do not fit",
+                      origin.size());
+            status = ZUN_E_NOT_FOUND;
+        }
+    }
+    ZUN_TRACE("ZUN: Epilog CertificateManager::GetHostNameFromCertificate()");
+    return status;
 }
 
 }  // namespace zun

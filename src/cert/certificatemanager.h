@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "base/status.h"
+#include "cert/store_address.h"
 #include "platform/cert.h"
 
 namespace zun {
@@ -31,10 +32,12 @@ public:
     // own failure when it cannot be shown (the browser on Linux).
     Status DisplayCertificate(void* parentWindow);
     void CleanupCertificate();
-    // "https://" and the first subject value (as a lower-case token split at
-    // commas and blanks) that contains the vendor's domain, cut to size - 1
-    // characters. ZUN_E_NOT_FOUND, with the buffer all zeros, when there is
-    // none.
+    // The first subject value (a token split at commas and blanks) that is a
+    // store host (ParseStoreHost). ZUN_E_NOT_FOUND when there is none.
+    Status GetStoreAddress(StoreAddress* address);
+    // That store host as "https://host[:port]". ZUN_E_NOT_FOUND, with the
+    // buffer all zeros, when there is none or it does not fit in size - 1
+    // characters.
     Status GetHostNameFromCertificate(char* buffer, size_t size);
 
 private:

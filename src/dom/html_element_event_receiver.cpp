@@ -6,6 +6,7 @@
 
 #include "base/bounded_text.h"
 #include "base/trace.h"
+#include "cert/store_address.h"
 #include "dom/html_element.h"
 #include "dom/wait_page_wizard.h"
 
@@ -185,6 +186,14 @@ bool HtmlAnchorEventReceiver::OnAnchorClick(const ElementRef& clicked) {
     if (anchor == nullptr) return false;
     std::optional<std::string> href;
     if (anchor->GetAttribute("href", &href) != 0 || !href.has_value() || href->empty()) return false;
+    // A new window shows web pages only: never a local file or a script URL,
+    // which a page could not open itself.
+    const std::string address = Lowered(*href);
+    if (!address.starts_with("http://") && !address.starts_with("https://")) {
+        ZUN_TRACE("ZUN_E: HtmlAnchorEventReceiver::OnAnchorClick(): %s is no web address: not opened",
+                  OriginForTrace(*href).c_str());
+        return false;
+    }
     if (dom::DocumentRef document = CurrentDocument(browser)) document->OpenWindow(href->c_str());
     return false;
 }

@@ -1,10 +1,13 @@
 #include "net/inetblock.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
@@ -21,6 +24,30 @@ void CloseFile(std::FILE* file) { std::fclose(file); }
 // The download's file, closed on every path that does not close it itself.
 using FileOwner = UniqueHandle<std::FILE*, &CloseFile>;
 
+// A download into the file at a path.
+class PathSink : public DownloadSink {
+public:
+    explicit PathSink(const char* path) : _path(path), _file(std::fopen(path, "wb")) {}
+    bool Opened() const { return static_cast<bool>(_file); }
+
+    Status Write(const uint8_t* data, uint32_t size) override {
+        if (std::fwrite(data, 1, size, _file.Get()) == size) return 0;
+        ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): WriteFile(): Failure %d", errno);
+        return MapResult(Win32FileError(errno));
+    }
+    // The stream is closed even when reopening fails.
+    Status Restart() override {
+        _file.Reset(std::freopen(_path, "wb", _file.Release()));
+        return _file ? 0 : MapResult(Win32FileError(errno));
+    }
+    // Closing writes what is still buffered: its failure fails the download.
+    Status Close() { return std::fclose(_file.Release()) == 0 ? 0 : MapResult(Win32FileError(errno)); }
+
+private:
+    const char* _path;
+    FileOwner _file;
+};
+
 namespace inet = platform::inet;
 
 constexpr char kAgent[] = "ZUN";
@@ -31,9 +58,9 @@ constexpr size_t kPingUrlSize = 2048;
 const char* const kAcceptTypes[] = {"*/*", nullptr};
 
 // Reload, no cache write, keep-alive, accept redirects between http and
-// https, ignore wrong certificate dates and names, no-cache pragma, async
-// cache.
-constexpr uint32_t kConnectionFlags = 0x8440F180;
+// https, no-cache pragma, async cache. A secure session verifies the
+// server's certificate, its dates and its host name: nothing is ignored.
+constexpr uint32_t kConnectionFlags = 0x8440C180;
 constexpr uint32_t kDefaultPort = 80;
 constexpr uint32_t kSecurePort = 443;
 constexpr uint32_t kDeviceFailure = 31;
@@ -175,6 +202,10 @@ Status InetBlock::OpenNetwork(const char* host, uint32_t secure, uint32_t intera
         ZUN_TRACE("ZUN_E: InetBlock::OpenNetwork(): \"%s\" is no host name with an optional port",
                   host != nullptr ? host : "(null)");
     } else {
+        CopyText(szSessionHost, sizeof szSessionHost, std::string(address.host).c_str());
+        const uint32_t schemePort = secure != 0 ? kSecurePort : kDefaultPort;
+        nSessionPort = static_cast<uint16_t>(address.port != 0 ? address.port : schemePort);
+        nSessionScheme = secure != 0 ? inet::kSchemeHttps : inet::kSchemeHttp;
         bool retry = true;
         while (retry) status = OpenNetworkOnce(host, address, secure, &retry);
     }
@@ -281,7 +312,37 @@ Status InetBlock::BuildURLData(const char* url, UrlData* data) {
     return 0;
 }
 
-Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request, uint32_t alreadyRetried) {
+bool InetBlock::NamesSessionServer(const char* url) const {
+    UrlData data;
+    return BuildURLData(url, &data) == 0 && NamesSessionServer(data);
+}
+
+bool InetBlock::NamesSessionServer(const UrlData& data) const {
+    // An IPv6 literal is compared without its brackets, host names without
+    // regard to case.
+    auto bare = [](std::string_view host) {
+        if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+        return host;
+    };
+    const std::string_view urlHost = bare(data.szHostName);
+    const std::string_view sessionHost = bare(szSessionHost);
+    // An https URL is never fetched in the clear; an http one may go over a
+    // secure session. Each scheme's default port stands for the other's.
+    const bool urlSecure = data.nScheme == inet::kSchemeHttps;
+    if ((!urlSecure && data.nScheme != inet::kSchemeHttp) || (urlSecure && nSessionScheme != inet::kSchemeHttps)) {
+        return false;
+    }
+    const uint16_t urlDefault = urlSecure ? kSecurePort : kDefaultPort;
+    const uint16_t sessionDefault = nSessionScheme == inet::kSchemeHttps ? kSecurePort : kDefaultPort;
+    const bool samePort = data.nPort == nSessionPort || (data.nPort == urlDefault && nSessionPort == sessionDefault);
+    return samePort && urlHost.size() == sessionHost.size() &&
+           std::equal(urlHost.begin(), urlHost.end(), sessionHost.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request,
+                                        [[maybe_unused]] uint32_t alreadyRetried) {
     ZUN_TRACE("ZUN: Prolog InetBlock::HandleAfterExecErrors(%u)", error);
     Status result = ZUN_I_NOT_HANDLED;
     if (error == kStatusUnauthorized || error == kStatusProxyUnauthorized) {
@@ -290,27 +351,20 @@ Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request, uint
             ZUN_TRACE("ZUN: Epilog InetBlock::HandleAfterExecErrors(): InternetErrorDlg(): %u", result);
             return result;
         }
-    } else if (error == inet::kErrorInvalidCa) {
-        if (alreadyRetried != 0) {
-            result = ZUN_I_ALREADY_RETRIED;
-        } else {
-            // Accept a certificate of an unknown authority for this request.
-            uint32_t flags = 0;
-            result = inet::QuerySecurityFlags(request, &flags);
-            if (result == 0) result = inet::SetSecurityFlags(request, flags | inet::kSecurityFlagIgnoreUnknownCa);
-        }
     }
+    // A certificate that does not verify (kErrorInvalidCa) is not handled:
+    // the request fails, and is never sent again without verification.
     if (result != 0) ZUN_TRACE("ZUN_E: InetBlock::HandleAfterExecErrors(): Error %u", result);
     ZUN_TRACE("ZUN: Epilog InetBlock::HandleAfterExecErrors()");
     return MapResult(result);
 }
 
-Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, std::FILE* file, const void* body,
+Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, DownloadSink* sink, const void* body,
                                         uint32_t bodyLength, uint8_t** buffer, uint32_t* length) {
     ZUN_TRACE("ZUN: Prolog InetBlock::InternetOpenURLSafely(%s) Session ID is %x", url != nullptr ? url : "(null)",
               dwSessionID);
     const bool toMemory = kind == kGetToMemory || kind == kPostToMemory;
-    if (url == nullptr || (kind == kGetToFile && file == nullptr) || (!toMemory && kind != kGetToFile) ||
+    if (url == nullptr || (kind == kGetToFile && sink == nullptr) || (!toMemory && kind != kGetToFile) ||
         (toMemory && buffer == nullptr)) {
         return ZUN_E_INVALID_ARG;
     }
@@ -326,8 +380,12 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, std::FIL
         uint32_t error = BuildURLData(url, &data);
         if (error != 0) return MapResult(error);
 
-        // Only the path and query are used: the request goes to the session's
-        // host, whatever host the URL names.
+        if (!NamesSessionServer(data)) {
+            ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): the URL names another server than the session's "
+                      "(%s)",
+                      szSessionHost);
+            return ZUN_E_INVALID_ARG;
+        }
         InetHandle request = nullptr;
         error = inet::OpenRequest(hConnect.load(), kind == kPostToMemory ? "POST" : "GET", data.szUrlPath,
                                   kAcceptTypes, dwConnectionFlags.load(), &request);
@@ -389,11 +447,11 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, std::FIL
             ClearRequestSpecificConnectionCache();
             return ZUN_E_NETWORK;
         }
-        return ReadBody(kind, file, buffer, length);
+        return ReadBody(kind, sink, buffer, length);
     }
 }
 
-Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uint32_t* length) {
+Status InetBlock::ReadBody(uint32_t kind, DownloadSink* sink, uint8_t** buffer, uint32_t* length) {
     const bool toMemory = kind != kGetToFile;
     char lengthText[32] = {};
     uint32_t contentLength = kDefaultContentLength;
@@ -409,8 +467,8 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
 
     // A memory reply keeps one zero byte after its data, not counted in its
     // length, so that it can be read as text.
-    uint32_t size = toMemory ? contentLength : (contentLength < kDefaultContentLength ? contentLength
-                                                                                       : kDefaultContentLength);
+    uint32_t size =
+        toMemory ? contentLength : (found && contentLength < kDownloadPieceSize ? contentLength : kDownloadPieceSize);
     heap::Block data(static_cast<uint8_t*>(heap::Allocate(size_t{size} + 1)));
     if (!data) {
         ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): HeapAlloc(): Failure %u", size);
@@ -465,11 +523,8 @@ Status InetBlock::ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uin
             ZUN_TRACE("ZUN: InetBlock::InternetOpenURLSafely(): buffer grown to %u bytes", size);
         }
         if (!toMemory) {
-            if (std::fwrite(data.Get(), 1, got, file) != got) {
-                ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): WriteFile(): Failure %d", errno);
-                status = MapResult(Win32FileError(errno));
-                break;
-            }
+            status = sink->Write(data.Get(), got);
+            if (status != 0) break;
             filled = 0;
         }
     }
@@ -519,32 +574,32 @@ Status InetBlock::PagePOST(const char* url, const void* body, uint32_t bodyLengt
 Status InetBlock::DownloadFile(const char* url, const char* path) {
     ZUN_TRACE("ZUN: Prolog InetBlock::DownloadFile(%s)", path != nullptr ? path : "(null)");
     if (path == nullptr) return ZUN_E_INVALID_ARG;
-    FileOwner file(std::fopen(path, "wb"));
-    if (!file) {
+    PathSink file(path);
+    if (!file.Opened()) {
         ZUN_TRACE("ZUN_E: InetBlock::DownloadFile(): CreateFile(): Failure %d", errno);
         return MapResult(Win32FileError(errno));
     }
+    Status status = DownloadFile(url, file);
+    const Status closed = file.Close();
+    if (status == 0) status = closed;
+    ZUN_TRACE("ZUN: Epilog InetBlock::DownloadFile(): 0x%08X", status);
+    return status;
+}
+
+Status InetBlock::DownloadFile(const char* url, DownloadSink& sink) {
     Status status;
     for (;;) {
-        status = InternetOpenURLSafely(url, kGetToFile, file.Get(), nullptr, 0, nullptr, nullptr);
-        if (status == 0) {
-            // Closing writes what is still buffered: its failure fails the download.
-            if (std::fclose(file.Release()) != 0) status = MapResult(Win32FileError(errno));
-            break;
-        }
+        status = InternetOpenURLSafely(url, kGetToFile, &sink, nullptr, 0, nullptr, nullptr);
+        // A file larger than the sink takes stays so when fetched again.
+        if (status == 0 || status == kReplyTooLarge) break;
         if (bClosed.load() != 0 || !ReportAndAskRetry(status, "a failed network request.")) {
             if (bClosed.load() != 0) status = ZUN_E_SESSION_CLOSED;
             break;
         }
         // A retry starts the file afresh, so that it holds only the new body.
-        // The stream is closed even when reopening fails.
-        file.Reset(std::freopen(path, "wb", file.Release()));
-        if (!file) {
-            status = MapResult(Win32FileError(errno));
-            break;
-        }
+        status = sink.Restart();
+        if (status != 0) break;
     }
-    ZUN_TRACE("ZUN: Epilog InetBlock::DownloadFile(): 0x%08X", status);
     return status;
 }
 

@@ -34,6 +34,19 @@ struct InetCallbacks {
     ConnectionTimerFunction pfnConnectionTimer = nullptr;
 };
 
+// Where a download into a file puts the body, piece by piece.
+class DownloadSink {
+public:
+    // A failure ends the download with it; InetBlock::kReplyTooLarge for a
+    // file larger than the sink takes is never retried.
+    virtual Status Write(const uint8_t* data, uint32_t size) = 0;
+    // Drops what was written: a retried download starts afresh.
+    virtual Status Restart() = 0;
+
+protected:
+    ~DownloadSink() = default;
+};
+
 struct UrlData {
     int nScheme = 0;
     uint16_t nPort = 0;
@@ -59,9 +72,11 @@ public:
     // limit: it shows its progress and can be cancelled, and fails only when
     // the server stalls.
     static constexpr uint32_t kMemoryRequestTimeLimit = 60000;
-    // The length assumed for a reply without Content-Length, and the largest
-    // piece of a download held in memory.
+    // The length assumed for a reply without Content-Length.
     static constexpr uint32_t kDefaultContentLength = 2048;
+    // The largest piece of a download held in memory between the network
+    // and the file.
+    static constexpr uint32_t kDownloadPieceSize = 256 * 1024;
     // The user's answer to a connection-error report that asks to try again.
     static constexpr uint32_t kRetry = 4;
 
@@ -80,11 +95,12 @@ public:
     Status ClearSessionSpecificConnectionCache();
 
     static Status BuildURLData(const char* url, UrlData* data);
-    Status InternetOpenURLSafely(const char* url, uint32_t kind, std::FILE* file, const void* body,
+    Status InternetOpenURLSafely(const char* url, uint32_t kind, DownloadSink* sink, const void* body,
                                  uint32_t bodyLength, uint8_t** buffer, uint32_t* length);
     Status PageGET(const char* url, uint8_t** buffer, uint32_t* length);
     Status PagePOST(const char* url, const void* body, uint32_t bodyLength, uint8_t** buffer, uint32_t* length);
     Status DownloadFile(const char* url, const char* path);
+    Status DownloadFile(const char* url, DownloadSink& sink);
     Status HandleAfterExecErrors(uint32_t error, InetHandle request, uint32_t alreadyRetried);
 
     static Status SimpleGET(const char* url, uint8_t** buffer, uint32_t* length, uint32_t interactive);
@@ -92,6 +108,11 @@ public:
     // Replaces kMemoryRequestTimeLimit for the requests that start after it
     // (tests use a short one); 0 restores the default.
     static void SetMemoryRequestTimeLimit(uint32_t milliseconds);
+
+    // Whether the URL names the scheme, host and port the session was opened
+    // on: a request is never quietly sent to another server than it names,
+    // and fails instead.
+    bool NamesSessionServer(const char* url) const;
 
     bool Blessed() const { return bBlessed.load() != 0; }
     bool Closed() const { return bClosed.load() != 0; }
@@ -104,11 +125,16 @@ private:
     Status OpenNetworkOnce(const char* host, const HostAndPort& address, uint32_t secure, bool* retry);
     Status RequestWithRetry(const char* url, uint32_t kind, const void* body, uint32_t bodyLength,
                             uint8_t** buffer, uint32_t* length);
-    Status ReadBody(uint32_t kind, std::FILE* file, uint8_t** buffer, uint32_t* length);
+    Status ReadBody(uint32_t kind, DownloadSink* sink, uint8_t** buffer, uint32_t* length);
     void ConnectionTimer(uint32_t start);
     void CloseHandleOf(std::atomic<InetHandle>& handle, const char* name);
+    bool NamesSessionServer(const UrlData& data) const;
 
     std::atomic<uint32_t> bBlessed{0};
+    // The server the session was opened on, as OpenNetwork was given it.
+    char szSessionHost[256] = {};
+    uint16_t nSessionPort = 0;
+    int nSessionScheme = 0;
     uint32_t bInteractive = 0;
     // The connection block, cleared as one by ClearEntireConnectionCache. The
     // handles are shared with a thread that closes the session.

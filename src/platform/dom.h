@@ -82,6 +82,9 @@ public:
     virtual Status GetAll(CollectionRef* all) = 0;
     // Empty when the document has no title.
     virtual Status GetTitle(std::string* title) = 0;
+    // The document's address as the browser reports it (page script cannot
+    // change it).
+    virtual Status GetUrl(std::string* url) = 0;
     // The window's modal alert; returns when it is closed.
     virtual Status Alert(const char* text) = 0;
     // Opens `url` in a new browser window; this document stays.

@@ -36,8 +36,6 @@ inline constexpr uint32_t kErrorInvalidServerResponse = 12152;
 
 // Request flags and options.
 inline constexpr uint32_t kFlagSecure = 0x00800000;
-inline constexpr uint32_t kFlagIgnoreCertCnInvalid = 0x00001000;
-inline constexpr uint32_t kSecurityFlagIgnoreUnknownCa = 0x00000100;
 inline constexpr uint32_t kServiceHttp = 3;
 
 // Connected-state flags.
@@ -90,8 +88,6 @@ bool GoOnline();
 // Shows the system's authentication dialog for a request; returns its answer
 // (kErrorForceRetry to send again, kErrorCancelled, or another error).
 uint32_t AuthenticationDialog(Handle request);
-uint32_t QuerySecurityFlags(Handle request, uint32_t* flags);
-uint32_t SetSecurityFlags(Handle request, uint32_t flags);
 // Ends the browser session of the handle's process-wide settings.
 void EndBrowserSession(Handle request);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 #include "base/status.h"
 
@@ -31,6 +32,9 @@ private:
 
 // True while the module file at `path` is loaded in this process.
 bool IsModuleLoaded(const char* path);
+
+// Writes what the stream holds through to the disk. False when that fails.
+bool FlushToDisk(std::FILE* file);
 
 // Full path of the running program's executable file.
 Status GetExecutablePath(char* buffer, size_t size);

@@ -1,7 +1,9 @@
 #include "shopper/purchase_post_data.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "base/bounded_text.h"
@@ -46,6 +48,18 @@ void TraceLeftOut(const char* key, const char* value) {
               std::strlen(TextOrEmpty(value)));
 }
 
+// The keys of a body, "s,pc,page": what a trace line may say of it.
+std::string PostDataKeys(std::string_view body) {
+    std::string keys;
+    while (!body.empty()) {
+        const std::string_view pair = body.substr(0, body.find('&'));
+        if (!keys.empty()) keys += ',';
+        keys += pair.substr(0, pair.find('='));
+        body.remove_prefix(std::min(body.size(), pair.size() + 1));
+    }
+    return keys;
+}
+
 uint32_t BlobLength(const uint8_t* blob) { return LoadLittleEndian32(blob); }
 
 // A lookup that filled its whole buffer has been cut: not found.
@@ -74,7 +88,8 @@ bool BeginsWith(std::string_view text, std::string_view prefix) { return text.su
 }  // namespace
 
 void EncodeValue(PostDataBuffer& body, const char* value) {
-    ZUN_TRACE("ZUN: Prolog EncodeValue(%s,%s)", body, TextOrEmpty(value));
+    // Values may be the shopper's: their length only.
+    ZUN_TRACE("ZUN: Prolog EncodeValue(%zu bytes)", std::strlen(TextOrEmpty(value)));
     const char* text = TextOrEmpty(value);
     if (!ValueFits(text) || !HasRoom(body, std::strlen(text))) {
         TraceLeftOut("a value", text);
@@ -89,7 +104,7 @@ void EncodeValue(PostDataBuffer& body, const char* value) {
 }
 
 void AppendToPostData(PostDataBuffer& body, const char* key, const char* value) {
-    ZUN_TRACE("ZUN: Prolog AppendToPostData(%s,%s,%s)", body, key, TextOrEmpty(value));
+    ZUN_TRACE("ZUN: Prolog AppendToPostData(%s,%zu bytes)", key, std::strlen(TextOrEmpty(value)));
     if (PairFits(body, std::strlen(key), value)) {
         AppendText(body, key);
         EncodeValue(body, value);
@@ -186,7 +201,8 @@ void CreatePurchasePostData(const GatewayRecord& record, PostDataBuffer& body, b
             TraceLeftOut(kSkuKey, record.skuRefNum);
         }
     }
-    ZUN_TRACE("ZUN: WizardController::CreatePurchasePostData(): PostData=<start>%s,</start>", body);
+    ZUN_TRACE("ZUN: WizardController::CreatePurchasePostData(): PostData of %zu bytes, keys %s", std::strlen(body),
+              PostDataKeys(body).c_str());
     AppendShopperData(record, body);
     ZUN_TRACE("ZUN: Epilog WizardController::CreatePurchasePostData()");
 }

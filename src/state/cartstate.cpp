@@ -112,7 +112,7 @@ Status CartState::SetCartState(const char* text) {
 
     if (!IsValid()) {
         ZUN_TRACE("ZUN_E: CartState::SetCartState(): CartState is not valid, or possibly no CartState found.");
-        ZUN_TRACE("ZUN: CartState::SetCartState(): The blob given to me is %s", text);
+        ZUN_TRACE("ZUN: CartState::SetCartState(): The blob given to me has %zu characters", length);
         ZUN_TRACE("ZUN: Epilog CartState::SetCartState()");
         return ZUN_E_INVALID_CARTSTATE;
     }
@@ -183,9 +183,9 @@ Status CartState::GetValueFromBuffer(const uint8_t* blob, uint32_t totalLength, 
         std::memcpy(out, entry.value, entry.valueLength < outSize ? entry.valueLength : outSize);
         if (position != nullptr) *position = entry.offset;
         if (length != nullptr) *length = entry.size;
-        const std::string_view found = TextInBuffer(out, outSize);
-        ZUN_TRACE("ZUN: Epilog CartState::get_GetValueFromBuffer(): Object Found (%.*s)",
-                  static_cast<int>(found.size()), found.data());
+        // Values may be the shopper's: their length only.
+        ZUN_TRACE("ZUN: Epilog CartState::get_GetValueFromBuffer(): Object Found (%zu bytes)",
+                  TextInBuffer(out, outSize).size());
         return 0;
     }
     out[0] = '\0';
@@ -194,7 +194,7 @@ Status CartState::GetValueFromBuffer(const uint8_t* blob, uint32_t totalLength, 
 }
 
 Status CartState::SetValue(const char* key, const char* value) {
-    ZUN_TRACE("ZUN: Prolog CartState::CreateEntry(%s) = %s", TextOrEmpty(key), TextOrEmpty(value));
+    ZUN_TRACE("ZUN: Prolog CartState::CreateEntry(%s) = %zu bytes", TextOrEmpty(key), std::strlen(TextOrEmpty(value)));
     Status status = ZUN_E_BLOB_RESIZE;
     const size_t keyLength = key != nullptr ? std::strlen(key) : 0;
     const size_t valueLength = value != nullptr ? std::strlen(value) : 0;

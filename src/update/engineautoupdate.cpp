@@ -1,5 +1,6 @@
 #include "update/engineautoupdate.h"
 
+#include <cstdio>
 #include <functional>
 #include <system_error>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "net/store_requests.h"
 #include "platform/module.h"
 #include "state/cartstate.h"
+#include "update/engine_update_check.h"
 #include "update/wait_window_notices.h"
 
 namespace zun {
@@ -20,6 +22,9 @@ namespace {
 
 constexpr size_t kPublisherIdBufferSize = 50;
 constexpr size_t kTempPathSize = 260;
+// Room for the base64 text of a DER ECDSA P-256 signature (at most 96
+// characters); a longer value is cut and then fails to verify.
+constexpr uint16_t kDownloadSignatureSize = 256;
 
 unsigned ThreadNumber(std::thread::id id) { return static_cast<unsigned>(std::hash<std::thread::id>{}(id)); }
 
@@ -30,21 +35,57 @@ Status Exit(HandShakeParams* hsp, Status status) {
     return status;
 }
 
+// The running engine's own file version, read from its module file.
+platform::FileVersion RunningEngineVersion() {
+    char path[EngineModuleInfo::kMaxPath + 1];
+    if (platform::GetEngineModulePath(path, sizeof path) != 0) return {};
+    return platform::ReadFileVersion(path);
+}
+
+// An offered update that is not taken: the file goes, and the handshake goes
+// on as though none had been offered.
+Status RefuseEngineUpdate(const char* reason, const char* path) {
+    if (path != nullptr) std::remove(path);
+    ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): engine update refused: %s", reason);
+    return 0;
+}
+
 // Downloads the engine build that DOWNLOADURL names into a fresh temporary
-// file and names it in the record.
-Status DownloadEngineUpdate(HandShakeParams* hsp, const char* downloadUrl) {
+// file and names it in the record when the engine trusts it
+// (ZUN_E_ENGINE_UPDATED). 0 when it is refused; the session's status when
+// the session was closed meanwhile.
+Status DownloadEngineUpdate(HandShakeParams* hsp, const char* downloadUrl, const char* signature) {
+    if (const char* refusal = RefusalBeforeDownload(signature)) return RefuseEngineUpdate(refusal, nullptr);
+    // The file is fetched from the store host only; a URL that names another
+    // server is never quietly sent there.
+    if (!hsp->session->NamesSessionServer(downloadUrl)) {
+        return RefuseEngineUpdate("the download URL names another server than the store host", nullptr);
+    }
     char path[kTempPathSize];
-    const Status created = platform::CreateTempFile(kEngineUpdateFilePrefix, path, sizeof path);
+    EngineUpdateFile file;
+    const Status created = file.Create(kEngineUpdateFilePrefix, path, sizeof path);
     if (created != 0) {
         ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetTempFileName(): Failure %u", created);
-        return created;
+        return RefuseEngineUpdate("no temporary file", nullptr);
     }
     GatewayRecord& record = *hsp->iFace;
     if (record.interactive != 0) SendEngineUpdateNotice();
-    const Status downloaded = hsp->session->DownloadFile(downloadUrl, path);
+    const Status downloaded = hsp->session->DownloadFile(downloadUrl, file);
+    uint8_t digest[platform::signature::kDigestSize];
+    const bool finished = file.Finish(digest);
     if (downloaded != 0) {
         ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): InetBlock::DownloadFile(): Failure 0x%08X", downloaded);
-        return downloaded;
+        if (hsp->session->Closed()) {
+            std::remove(path);
+            return downloaded;
+        }
+        return RefuseEngineUpdate(file.TooLarge() ? "the file is larger than an engine build may be"
+                                                  : "the download failed",
+                                  path);
+    }
+    if (!finished) return RefuseEngineUpdate("the file could not be written", path);
+    if (const char* refusal = RefusalOfDownload(path, digest, signature, RunningEngineVersion())) {
+        return RefuseEngineUpdate(refusal, path);
     }
     CopyText(record.updateFilePath, sizeof record.updateFilePath, path);
     record.engineUpdated = 1;
@@ -81,7 +122,9 @@ Status CheckForEngineUpdate(HandShakeParams* hsp) {
         ZUN_TRACE("ZUN: DoInitialHandShakeInner(): No engine update available.");
         return 0;
     }
-    return DownloadEngineUpdate(hsp, downloadUrl);
+    char signature[kDownloadSignatureSize + 1] = {};
+    if (state.GetValue("DOWNLOADSIGNATURE", signature, kDownloadSignatureSize) != 0) signature[0] = '\0';
+    return DownloadEngineUpdate(hsp, downloadUrl, signature);
 }
 
 // Reads the wizard's sizes, the publisher identifier and the certificate.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 #include "base/boundary.h"
 #include "base/bounded_text.h"
@@ -158,20 +159,18 @@ intptr_t CWizardDialog::OnInitDialog() {
 }
 
 void CWizardDialog::Navigate() {
-    char url[256];
-    char host[256];
-    if (m_CertificateManager.GetHostNameFromCertificate(host, sizeof host) == 0) {
-        CopyText(url, host);
-    } else {
-        FormatText(url, sizeof url, "https://%s", StoreHost());
-    }
-    AppendText(url, kPrefillPath);
+    // The certificate's store host, parsed; else the configured store server.
+    StoreAddress address;
+    const std::string url = (m_CertificateManager.GetStoreAddress(&address) == 0
+                                 ? StoreOrigin(address)
+                                 : std::string("https://") + StoreHost()) +
+                            kPrefillPath;
 
     platform::PostDataArgument postData;
     if (const Status status = TheWizardController().BuildPostDataVariant(&postData, m_szPostData); status != 0) {
         ZUN_TRACE("ZUN_E: CWizardDialog::OnInitDialog(): BuildPostDataVariant(): Error %u", status);
     }
-    if (const Status status = m_WebBrowser->Navigate(url, &postData, kFormHeaders); status != 0) {
+    if (const Status status = m_WebBrowser->Navigate(url.c_str(), &postData, kFormHeaders); status != 0) {
         ZUN_TRACE("ZUN_E: CWizardDialog::OnInitDialog(): Navigate2(): Error %u", status);
     }
 }

@@ -113,7 +113,7 @@ private:
     void OnBeforeNavigate2(const char* url) override { OnBeforeNavigate(url); }
 
     void Navigate();
-    void RunStorePageSteps();
+    void RunStorePageSteps(platform::dom::Document& document);
     void AdviseInvoiceLinks();
     void ShowWaitTexts(const char* topText, const char* bottomText);
     void RememberConnectionErrorQuestion(uintptr_t event, uintptr_t resultSlot);

@@ -10,6 +10,7 @@
 #include "base/boundary.h"
 #include "base/bounded_text.h"
 #include "base/trace.h"
+#include "cert/store_address.h"
 #include "dom/html_element_event_receiver.h"
 #include "wizard/wizard_dialog.h"
 #include "wizard/wizard_mode.h"
@@ -67,7 +68,7 @@ void CWizardDialog::OnDocumentComplete(const char* url) {
         ui::SetCaption(m_hWnd, title);
 
         if (m_nWizardMode == WIZARDMODE_PURCHASE || m_nWizardMode == WIZARDMODE_PURCHASECFU) {
-            RunStorePageSteps();
+            RunStorePageSteps(*document);
         } else if (IsWaitMode(m_nWizardMode)) {
             HtmlElementEventReceiver::AdviseEventReady("bQuit", m_WebBrowser.get());
             HtmlElementEventReceiver::AdviseEventReady("bRetry", m_WebBrowser.get());
@@ -77,7 +78,16 @@ void CWizardDialog::OnDocumentComplete(const char* url) {
     });
 }
 
-void CWizardDialog::RunStorePageSteps() {
+void CWizardDialog::RunStorePageSteps(dom::Document& document) {
+    // Only the store speaks for the order: any other page (a card issuer's
+    // check, a site the shopper followed a link to) is shown like a page
+    // without the field.
+    std::string url;
+    if (document.GetUrl(&url) != 0 || !IsStorePage(url)) {
+        ZUN_TRACE("ZUN: CWizardDialog::OnDocumentComplete(): %s is not the store: its CartState is not read",
+                  OriginForTrace(url).c_str());
+        return;
+    }
     if (m_HTMLElementHandler.GetCartStateElementValue(m_CartState) != 0) {
         ZUN_TRACE("ZUN_E: CWizardDialog::OnDocumentComplete(): Could not find CartState in page DOM");
         return;

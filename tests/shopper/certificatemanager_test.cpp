@@ -29,15 +29,23 @@ std::string HostName(const char* certificate, size_t size = 256) {
     return buffer.c_str();
 }
 
-TEST(CertificateManager, HostNameFromTheSubject) {
+TEST(CertificateManager, OnlyAStoreHostAndNothingElseNamesTheStore) {
     EXPECT_EQ(HostName("capitals"), "https://store.orvella.com");
-    // Only the host part counts: a host that goes on past the vendor's
-    // domain is another domain's, a port or a path after it is not.
-    EXPECT_EQ(HostName("longer_host"), "<none>");
-    EXPECT_EQ(HostName("port_and_path"), "https://secure.orvella.com:8443/checkout");
     EXPECT_EQ(HostName("several"), "https://first.orvella.com");
     EXPECT_EQ(HostName("none"), "<none>");
-    EXPECT_EQ(HostName("capitals", 16), "https://store.o");
+    // A host that goes on past the vendor's domain is another domain's; a
+    // path after the host makes the value no host at all.
+    EXPECT_EQ(HostName("longer_host"), "<none>");
+    EXPECT_EQ(HostName("port_and_path"), "<none>");
+    for (const char* hostile : {"subject_query", "subject_backslash", "subject_fragment", "subject_userinfo",
+                                "subject_domain_first", "subject_no_boundary"}) {
+        EXPECT_EQ(HostName(hostile), "<none>") << hostile;
+    }
+    EXPECT_EQ(HostName("subject_port"), "https://secure.orvella.com:8443");
+    EXPECT_EQ(HostName("subject_capitals"), "https://secure.orvella.com");
+    // A cut address would name another host.
+    EXPECT_EQ(HostName("capitals", 26), "https://store.orvella.com");
+    EXPECT_EQ(HostName("capitals", 25), "<none>");
 }
 
 TEST(CertificateManager, TextsThatHoldNoCertificate) {

@@ -22,6 +22,15 @@ make longer_host '/C=NO/O=Shop at secure.orvella.com.eu today/CN=secure.orvella.
 make port_and_path '/C=NO/O=secure.orvella.com.evil.example:443/CN=Secure.Orvella.com:8443\/checkout'
 make several '/CN=first.orvella.com/O=second.orvella.com/OU=third.orvella.com'
 make none '/C=DE/L=Berlin/O=Example GmbH/CN=store.example.com/emailAddress=someone@example.com'
+# Subjects that only look like the vendor's domain, and two store hosts.
+make subject_query '/CN=attacker.test?.orvella.com'
+make subject_backslash '/CN=attacker.test\\.orvella.com'
+make subject_fragment '/CN=attacker.test#.orvella.com'
+make subject_userinfo '/CN=x@attacker.test\/.orvella.com'
+make subject_domain_first '/CN=orvella.com.attacker.test'
+make subject_no_boundary '/CN=xorvella.com'
+make subject_port '/CN=secure.orvella.com:8443'
+make subject_capitals '/CN=Secure.Orvella.COM'
 make quoted '/C=NO/O=Comma, Inc/OU= padded /CN=a.orvella.com+OU=second value'
 make markup '/O=A & B "C"/OU=<img src=x onerror=zunInjected=2>/CN=<script>zunInjected=1<\/script>'
 

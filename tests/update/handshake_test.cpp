@@ -8,9 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <zunserver/zunserver.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
@@ -18,11 +23,14 @@
 #include "net/store_host.h"
 #include "scripted_wait_window.h"
 #include "store_server.h"
+#include "trace_capture.h"
 #include "update/engineautoupdate.h"
 
 namespace zun {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::Contains;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
@@ -95,8 +103,8 @@ TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAg
     EXPECT_THAT(path, StartsWith(directory + "/XWS"));
 #endif
     EXPECT_THAT(path, ::testing::EndsWith(".tmp"));
-    const std::string served = Served("/files/ZunServer-next.bin?size=65536");
-    ASSERT_EQ(served.size(), 65536u);
+    const std::string served = FileBytes(ZUN_NEXT_ENGINE_PATH);
+    ASSERT_GT(served.size(), 65536u);
     EXPECT_EQ(FileBytes(path.c_str()), served);
     std::remove(path.c_str());
 
@@ -108,8 +116,8 @@ TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAg
     EXPECT_EQ(update->topText, "Updating Orvella Software...");
     EXPECT_THAT(update->bottomText, StartsWith("Please wait while we update Orvella Software."));
     EXPECT_EQ(notices.back().kind, DOWNLOADPROGRESS);
-    EXPECT_EQ(notices.back().done, 65536u);
-    EXPECT_EQ(notices.back().total, 65536u);
+    EXPECT_EQ(notices.back().done, served.size());
+    EXPECT_EQ(notices.back().total, served.size());
     EXPECT_EQ(notices.back().phase, kProgressUpdate);
 
     // The client installed it and calls again with engineUpdated still 1.
@@ -184,6 +192,75 @@ TEST(HandShake, TheRepliesDecideTheOutcome) {
     EXPECT_EQ(DoInitialHandShake(&huge.record, &huge.certificate, waitWindow), 0u);
     EXPECT_EQ(huge.record.wizardHeight, 99999999);
     EXPECT_EQ(huge.record.invoiceHeight, -2147483);
+}
+
+// The temporary folder of engine downloads, private to one test.
+class PrivateTempFolder {
+public:
+    PrivateTempFolder()
+        : _path(std::filesystem::temp_directory_path() /
+                ("handshake-" + std::to_string(Clock::now().time_since_epoch().count()))) {
+        std::filesystem::create_directories(_path);
+        Set(_path.string().c_str());
+    }
+    ~PrivateTempFolder() {
+        Set(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove_all(_path, ignored);
+    }
+    size_t Files() const {
+        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(_path), {}));
+    }
+
+private:
+    static void Set(const char* value) {
+#ifdef _WIN32
+        SetEnvironmentVariableA("TMP", value);
+#else
+        if (value != nullptr) setenv("TMPDIR", value, 1);
+        else unsetenv("TMPDIR");
+#endif
+    }
+    std::filesystem::path _path;
+};
+
+TEST(HandShake, OnlyANewerBuildSignedWithATrustedKeyIsHandedOverAndARefusalLetsThePurchaseGoOn) {
+    PrivateTempFolder temp;
+    const struct {
+        const char* vantor;
+        const char* refusal;
+    } cases[] = {
+        {"update-trusted", nullptr},
+        {"update-unsigned", "the reply carries no DOWNLOADSIGNATURE"},
+        {"update-untrusted", "the signature does not verify with a trusted key"},
+        {"update-tampered", "the signature does not verify with a trusted key"},
+        {"update-sameversion", "the file is not newer than the running engine"},
+        {"update-randombytes", " module"},
+        {"update-oversize", "larger than an engine build may be"},
+        {"update-dropdownload", "the download failed"},
+    };
+    for (const auto& each : cases) {
+        testing::TraceCapture trace;
+        PurchaseRecord purchase(each.vantor);
+        ScriptedWaitWindow waitWindow;
+        const Status status = DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow);
+        if (each.refusal == nullptr) {
+            EXPECT_EQ(status, ZUN_E_ENGINE_UPDATED);
+            EXPECT_EQ(FileBytes(purchase.record.updateFilePath), FileBytes(ZUN_NEXT_ENGINE_PATH));
+            std::remove(purchase.record.updateFilePath);
+            continue;
+        }
+        // Refused: no file, nothing for the client, and on to the layout.
+        EXPECT_EQ(status, 0u) << each.vantor;
+        EXPECT_EQ(purchase.record.engineUpdated, 0u) << each.vantor;
+        EXPECT_EQ(purchase.record.updateFilePath[0], '\0') << each.vantor;
+        EXPECT_EQ(purchase.record.wizardWidth, 800) << each.vantor;
+        EXPECT_EQ(temp.Files(), 0u) << each.vantor;
+        EXPECT_THAT(trace.Messages(), Contains(AllOf(HasSubstr("engine update refused: "), HasSubstr(each.refusal))))
+            << each.vantor;
+        // Only a broken connection is offered for a retry.
+        EXPECT_EQ(waitWindow.Saw(CONNECTIONERROR), std::string(each.vantor) == "update-dropdownload") << each.vantor;
+    }
 }
 
 TEST(HandShake, ADownloadWithoutLengthEndsAt2048Of2048) {

@@ -32,7 +32,7 @@ export TMPDIR="$work" ZUN_STORE_HOST="$address" ZUN_BROWSER_HEADLESS=1
 # is this server.
 export ZUN_BROWSER_FLAGS="--host-resolver-rules=\"MAP secure.orvella.com:443 $address\" \
 --ignore-certificate-errors-spki-list=$(cat "$work/pin") --remote-debugging-port=$port"
-export ZUN_USER_HIVE="$work/user.db" ZUN_MACHINE_HIVE="$work/machine.db"
+export ZUN_USER_HIVE="$work/user.db" ZUN_MACHINE_HIVE="$work/machine.db" ZUN_TRACE="$work/trace.log"
 
 /usr/bin/python3 "$shopper" --port "$port" --end close --timeout 90 >"$work/shopper.log" 2>&1 &
 shopper_pid=$!
@@ -56,4 +56,8 @@ grep -q "call=layoutSize" "$work/requests.log" || fail "the second call sent no 
 grep -q "^  _Order.Status = 1$" "$work/client.log" || fail "the invoice state was not handed back"
 # The status set again leaves a blanked entry in the blob, which is not listed.
 grep -q "^   = $" "$work/client.log" && fail "a blanked entry was listed"
+# The trace file is the user's alone, and holds none of what the shopper typed.
+[ "$(stat -c %a "$work/trace.log")" = 600 ] || fail "the trace file is not owner-only"
+grep -q "ZUN: Prolog" "$work/trace.log" || fail "nothing was traced"
+grep -q -e "ann.lee@example.com" -e "Harbour Street" "$work/trace.log" && fail "the trace holds the shopper's values"
 echo "update cycle passed"

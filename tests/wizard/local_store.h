@@ -67,9 +67,14 @@ public:
         char folder[] = "/tmp/zun-store-XXXXXX";
         if (mkdtemp(folder) == nullptr) return;
         _folder = folder;
-        _server = std::make_unique<ChildProcess>(std::vector<std::string>{
-            "python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file", _folder + "/certificate",
-            "--pin-file", _folder + "/pin", "--log", _folder + "/requests.log"});
+        std::vector<std::string> command{"python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file",
+                                         _folder + "/certificate", "--pin-file", _folder + "/pin", "--log",
+                                         _folder + "/requests.log"};
+#ifdef ZUN_OFFERED_ENGINE
+        // The engine build an update offers, signed with the development key.
+        command.insert(command.end(), {"--engine-file", ZUN_OFFERED_ENGINE});
+#endif
+        _server = std::make_unique<ChildProcess>(command);
         // The server announces its address once it listens.
         const std::string ready = _server->ReadLine();
         const size_t at = ready.rfind(' ');
@@ -92,11 +97,12 @@ public:
     std::string Certificate() const { return FileText(_folder + "/certificate"); }
     std::string Requests() const { return FileText(_folder + "/requests.log"); }
 
-    // Browser flags that reach the secure store here and trust only its
-    // certificate, with a remote debugging port for the scripted shopper.
+    // Browser flags that reach the secure store here (and so would a page of
+    // attacker.test) and trust only its certificate, with a remote debugging
+    // port for the scripted shopper.
     std::string BrowserFlags(int debuggingPort) const {
-        return "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address +
-               "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
+        return "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address + ", MAP attacker.test:443 " +
+               _address + "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
                " --remote-debugging-port=" + std::to_string(debuggingPort);
     }
 

@@ -25,10 +25,14 @@ public:
 
     bool Ready() const { return _https > 0 && !_spki.empty() && !_certificate.empty(); }
     std::string Http(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(_http) + path; }
-    std::string Https(const std::string& path) const {
+    // The store's pages, on a store host that the browser maps to loopback
+    // (ResolverRule), and another site's.
+    std::string Https(const std::string& path) const { return "https://" + SecureHost() + path; }
+    std::string OtherSite(const std::string& path) const {
         return "https://127.0.0.1:" + std::to_string(_https) + path;
     }
-    std::string SecureHost() const { return "127.0.0.1:" + std::to_string(_https); }
+    std::string SecureHost() const { return "secure.orvella.com:" + std::to_string(_https); }
+    static std::string ResolverRule() { return "--host-resolver-rules=\"MAP secure.orvella.com 127.0.0.1\""; }
     const std::string& Spki() const { return _spki; }
     // The certificate as the engine receives it: base64 DER.
     const std::string& Certificate() const { return _certificate; }

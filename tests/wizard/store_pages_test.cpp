@@ -55,7 +55,8 @@ protected:
         pages = new testing::StorePages();
         ASSERT_TRUE(pages->Ready()) << "the store pages did not start";
         // The browser trusts the store's certificate, and only that one.
-        setenv("ZUN_BROWSER_FLAGS", ("--ignore-certificate-errors-spki-list=" + pages->Spki()).c_str(), 1);
+        setenv("ZUN_BROWSER_FLAGS",
+               (pages->ResolverRule() + " --ignore-certificate-errors-spki-list=" + pages->Spki()).c_str(), 1);
         CopyText(savedHost, StoreHost());
         CopyText(StoreHost(), kStoreHostSize, pages->SecureHost().c_str());
     }

@@ -1,7 +1,8 @@
 """The store's certificate, made fresh at every start.
 
 Its subject names the secure store's host under the vendor domain, which is
-where the engine sends the browser. Browsers trust it through the pin of its
+where the engine sends the browser, and localhost, where a machine that
+trusts it reaches the server by name. Browsers trust it through the pin of its
 public key (Chromium's --ignore-certificate-errors-spki-list); the engine
 receives it as base64 DER text.
 """
@@ -35,7 +36,7 @@ def make_certificate():
         made = subprocess.run(
             [openssl, "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30",
              "-subj", "/O=Orvella Software/CN=%s" % STORE_HOST,
-             "-addext", "subjectAltName=DNS:%s" % STORE_HOST, "-keyout", key, "-out", pem],
+             "-addext", "subjectAltName=DNS:%s,DNS:localhost" % STORE_HOST, "-keyout", key, "-out", pem],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if made.returncode != 0:
             return None

@@ -7,7 +7,9 @@ keeps what the shopper entered and redirects to the next or previous step:
 product, billing, shipping, review, invoice. Each step carries the hidden
 field "__CARTSTATE" with PAGENAME, the shopper's entries under the
 "_Shopper.*" keys, the cart under "_cartitem0.*", and on the invoice
-"_Order.Status" "2", "_Order.Number" and "_Order.Total".
+"_Order.Status" "2", "_Order.Number" and "_Order.Total". The invoice's
+link "/_elsewhere" leads to another site (this server at 127.0.0.1), whose
+page carries a forged "__CARTSTATE" of a paid invoice.
 
 Faults are words, separated by "-", in the POST's field "s" (the caller's
 vantorID) or "fault", for the whole session, or in the query parameter
@@ -134,6 +136,8 @@ class SecureStore:
             "/secure/Help.aspx": self.help,
             "/secure/Terms.aspx": self.terms,
             "/_prefill": self.prefill_record,
+            "/_elsewhere": self.elsewhere,
+            "/_forged": self.forged,
         }.get(path)
         if route is None:
             return False
@@ -206,6 +210,21 @@ class SecureStore:
         send_page(handler, 200, store_pages.info_page("Terms of sale", [
             "Licences are sold for use on one workstation each. You may return a licence within 30 days.",
             "Invoices are due within 14 days."]))
+
+    @staticmethod
+    def elsewhere(handler, method, query, body):
+        """The invoice's link to another site: this server at its loopback address."""
+        location = "https://127.0.0.1:%d/_forged" % handler.server.server_address[1]
+        handler.reply(302, b"", headers=[("Location", location)])
+
+    @staticmethod
+    def forged(handler, method, query, body):
+        """Another site's page that claims to be a paid invoice of a shopper of its own."""
+        state = cartstate_text([("PAGENAME", "INVOICE"), ("_Order.Status", "2"), ("_Order.Number", "FORGED-1"),
+                                (SHOPPER_PREFIX + "BillingFirstName", "Forged")])
+        send_page(handler, 200, "<html><head><title>Another site</title></head><body>"
+                                "<input type=\"hidden\" __CARTSTATE=\"__CARTSTATE\" value=\"%s\">"
+                                "<p>Not the store.</p></body></html>" % state)
 
     def prefill_record(self, handler, method, query, body):
         """The pre-fill requests: all as JSON, or one part of one as it came."""

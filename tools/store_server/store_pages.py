@@ -195,6 +195,7 @@ def invoice_links(session_id, order_number):
         "<a id=\"mail-sales\" href=\"MAILTO:sales@orvella.com\">sales@orvella.com</a>"
         "<a id=\"order-number-link\">Order %s</a>"
         "<a id=\"empty-link\" href=\"\">This page</a>"
+        "<a id=\"elsewhere\" href=\"/_elsewhere\" XWSNewWindow=\"false\">Pay with a wallet</a>"
         "</div>" % (receipt, receipt, PRINT_ICON, escape(order_number)))
 
 

@@ -7,14 +7,16 @@ purchase wizard, and makes faults on request. It listens on the loopback
 addresses only (127.0.0.1, and ::1 on the same port where the system has
 IPv6) and logs every request line. The same port speaks HTTPS to a client that
 opens with a TLS handshake, with a certificate made at start for the secure
-store's host, secure.orvella.com (when the openssl program is there).
+store's host, secure.orvella.com, and localhost (when the openssl program is
+there).
 
     store_server.py [--port N] [--address-file F] [--log F]   serve (port 0 or none: a free one)
         [--certificate-file F]   write the certificate there, base64 DER (the engine's CERTIFICATEBLOB)
         [--pin-file F]           write the pin of its public key there (base64 SHA-256 of the
                                  DER SubjectPublicKeyInfo), for a browser's
                                  --ignore-certificate-errors-spki-list
-        [--engine-file PATH]     the engine build an update offers, served as /files/NAME
+        [--engine-file PATH]     the engine build an update offers, served as /files/NAME;
+                                 a second one is offered to the vantor word "sameversion"
         [--listen-after S]       take the port at once but accept connections only after
                                  S seconds; until then connecting is refused
     store_server.py --daemon --pid-file P ...                  serve in the background once the
@@ -40,6 +42,8 @@ Pages:
                                            vantorID too: nocartstate, badblob, frame, slow[N],
                                            lowerinvoice, each for all steps or as WORD:STEP
     /secure/Receipt.aspx, Help.aspx, Terms.aspx   pages the invoice's links open
+    /_elsewhere, /_forged                  the invoice's link to another site (this server at
+                                           127.0.0.1) and that site's page with a forged CartState
     /cartstate?KEY=VALUE&...               a CartState holding the given keys
     /body?size=N[&length=M|none][&status=S][&stall=SECONDS][&wait=SECONDS][&drip=SECONDS]
                                            N bytes; Content-Length N, M (a lie) or none;
@@ -76,6 +80,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qsl, urlsplit
 
 import engine_handler
+from engine_handler import FlippedByte, PatternFile
 from cartstate import cartstate_text, self_test
 from certificate import make_certificate
 from secure_store import BODY_LIMIT, SecureStore
@@ -97,38 +102,19 @@ RAW_REPLIES = {
                        b"Connection: close\r\n\r\nabcdefghijklmnopqrstuvwxyz",
 }
 
-FILE_PATTERN = bytes(range(256)) * 256  # 64 KiB
 PIECE = 1 << 16
-
-
-class PatternFile:
-    """A made-up file: a pattern that starts at an offset set by the name."""
-
-    def __init__(self, name):
-        offset = sum(name.encode()) % 251
-        self.pattern = FILE_PATTERN[offset:] + FILE_PATTERN[:offset]
-        self.position = 0
-
-    def read(self, size):
-        start = self.position % len(self.pattern)
-        piece = (self.pattern[start:] + self.pattern * (size // len(self.pattern) + 1))[:size]
-        self.position += len(piece)
-        return piece
-
-    def close(self):
-        pass
 
 
 class StoreState:
     """What every listener of the server shares."""
 
-    def __init__(self, log_path, certificate, engine_file):
+    def __init__(self, log_path, certificate, engine_files):
         self.lock = threading.Lock()
         self.request_log = []
         self.flaky_markers = set()
         self.log_file = open(log_path, "a") if log_path else None
         self.certificate = certificate
-        self.engine_file = engine_file
+        self.engine_files = engine_files
         self.store = SecureStore()
 
 
@@ -270,11 +256,14 @@ class StoreHandler(BaseHTTPRequestHandler):
         self.reply(code, b"authentication required", headers=[(header, 'Basic realm="store"')])
 
     def file(self, name, query):
-        engine = self.server.state.engine_file
-        if engine and name == os.path.basename(engine):
-            source, size = open(engine, "rb"), os.path.getsize(engine)
+        engines = self.server.state.engine_files
+        which = int(query["which"]) if query.get("which", "").isdigit() else None
+        if which is not None and which < len(engines):
+            source, size = open(engines[which], "rb"), os.path.getsize(engines[which])
         else:
             source, size = PatternFile(name), int(query.get("size", "65536"))
+        if "flip" in query:
+            source = FlippedByte(source, int(query["flip"]))
         try:
             end = min(int(query.get("drop", size)), size)
             stall = float(query.get("stall", "0"))
@@ -386,7 +375,7 @@ def write_text(path, text):
 
 def serve(args, ready=None):
     certificate = make_certificate()
-    state = StoreState(args.log, certificate, args.engine_file)
+    state = StoreState(args.log, certificate, args.engine_file or [])
     server = StoreServer(args.port, state)
     address = "127.0.0.1:%d" % server.server_address[1]
     if certificate is not None:
@@ -467,7 +456,7 @@ def main():
     parser.add_argument("--address-file", help="write host:port here once the port is taken")
     parser.add_argument("--certificate-file", help="write the certificate here, base64 DER")
     parser.add_argument("--pin-file", help="write the certificate's public key pin here")
-    parser.add_argument("--engine-file", help="the engine build an update offers")
+    parser.add_argument("--engine-file", action="append", help="an engine build an update offers")
     parser.add_argument("--listen-after", type=float, default=0.0, metavar="SECONDS",
                         help="refuse connections for this long after start")
     parser.add_argument("--log", help="append every request line to this file")
@@ -480,8 +469,9 @@ def main():
         return self_test()
     if args.stop:
         return stop(args)
-    if args.engine_file and not os.path.isfile(args.engine_file):
-        parser.error("no engine file %s" % args.engine_file)
+    for engine_file in args.engine_file or []:
+        if not os.path.isfile(engine_file):
+            parser.error("no engine file %s" % engine_file)
     if args.daemon:
         return daemonize(args)
     return serve(args)

@@ -214,8 +214,10 @@ bool InstallDownloadedEngine(Engine& engine, const char* enginePath, const Gatew
     std::printf("the engine downloaded an update: %s\n", update.c_str());
     zun::platform::FileVersion version;
     std::string why;
-    if (!IsEngineBuild(update.c_str(), &version, &why)) {
+    if (!IsEngineBuild(update.c_str(), zun::platform::ReadFileVersion(enginePath), &version, &why)) {
         std::fprintf(stderr, "zunclient: %s is not an engine build: %s\n", update.c_str(), why.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(update, ignored);
         return false;
     }
     engine.Unload();

@@ -177,6 +177,10 @@ public:
         Json value;
         return ToText(_session->Evaluate("document.title", &value), value, title);
     }
+    Status GetUrl(std::string* url) override {
+        *url = _session->CurrentUrl();
+        return 0;
+    }
     Status Alert(const char* text) override { return _session->Alert(Utf8FromEngineText(text)); }
     Status OpenWindow(const char* url) override {
         if (url == nullptr) return ZUN_E_INVALID_ARG;

@@ -18,7 +18,23 @@
 namespace zun::platform::posix {
 namespace {
 
+// Clicks on connected elements: the listeners, their table of clicked
+// elements and the binding they report through live only in a script world
+// of the engine's own, one a document, which page script cannot reach; a
+// click counts only when a person made it.
+constexpr char kClickWorld[] = "__zunClicks";
 constexpr char kClickBinding[] = "__zunClick";
+constexpr char kClickListener[] = R"(function (id) {
+    const handler = (event) => {
+        event.preventDefault();
+        if (!event.isTrusted) return;
+        const targets = (window.__zunClickTargets = window.__zunClickTargets || []);
+        targets.push(event.target);
+        __zunClick(JSON.stringify({c: id, t: targets.length - 1}));
+    };
+    this.addEventListener('click', handler);
+    (window.__zunClickHandlers = window.__zunClickHandlers || {})[id] = [this, handler];
+})";
 
 // Esc pressed by a person: a listener in a script world of the engine's own
 // reports trusted key presses through a binding that exists only in that
@@ -212,7 +228,7 @@ Status ChromiumSession::Attach() {
                              {"Network.enable", Json::object()},
                              {"Security.enable", Json::object()},
                              {"Fetch.enable", FetchPatterns(false)},
-                             {"Runtime.addBinding", {{"name", kClickBinding}}},
+                             {"Runtime.addBinding", {{"name", kClickBinding}, {"executionContextName", kClickWorld}}},
                              {"Page.addScriptToEvaluateOnNewDocument",
                               {{"source", kKeyListener}, {"worldName", kKeyWorld}}},
                              {"Runtime.addBinding", {{"name", kKeyBinding}, {"executionContextName", kKeyWorld}}},
@@ -544,8 +560,7 @@ void ChromiumSession::DeliverClick(const Json& params) {
         return;
     }
     if (binding != kClickBinding) return;
-    // Any script of the page can call the binding: its payload is checked
-    // like everything else the page sends.
+    // The payload is checked like everything else that comes from the page.
     const Json payload = ParseReceived(TextField(params, "payload"));
     const std::optional<int64_t> connection = IntegerField(payload, "c");
     const std::optional<int64_t> target = IntegerField(payload, "t");
@@ -554,13 +569,17 @@ void ChromiumSession::DeliverClick(const Json& params) {
         ZUN_TRACE("ZUN_E: ChromiumSession: click report not understood: dropped");
         return;
     }
+    if (_clickWorldGroup != _objectGroup || *context != _clickWorld) {
+        ZUN_TRACE("ZUN_E: ChromiumSession: click report from outside the engine's world: dropped");
+        return;
+    }
     auto it = *connection > 0 && *connection <= INT32_MAX ? _clicks.find(static_cast<int>(*connection)) : _clicks.end();
     if (it == _clicks.end()) return;
     dom::ClickSink* sink = it->second;
     Json reply;
     const Status status = Command("Runtime.evaluate",
                                   {{"expression", "window.__zunClickTargets[" + std::to_string(*target) + "]"},
-                                   {"contextId", *context},
+                                   {"contextId", _clickWorld},
                                    {"objectGroup", _objectGroup}},
                                   &reply);
     if (status != 0) return;
@@ -640,19 +659,45 @@ Status ChromiumSession::OpenWindow(const std::string& url) {
     return _pipe->Call("Target.createTarget", {{"url", url}, {"newWindow", true}}, "", nullptr);
 }
 
+Status ChromiumSession::ClickWorld(int64_t* context) {
+    if (_clickWorldGroup != _objectGroup || _clickWorld == 0) {
+        std::string frameId;
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            frameId = _mainFrameId;
+        }
+        Json reply;
+        const Status status = Command("Page.createIsolatedWorld",
+                                      {{"frameId", frameId}, {"worldName", kClickWorld}}, &reply);
+        if (status != 0) return status;
+        const std::optional<int64_t> created = IntegerField(reply, "executionContextId");
+        if (!created) return dom::kDomCallFailed;
+        _clickWorld = *created;
+        _clickWorldGroup = _objectGroup;
+    }
+    *context = _clickWorld;
+    return 0;
+}
+
 Status ChromiumSession::ConnectClick(const std::string& objectId, dom::ClickSink& sink, int* connection) {
+    // The element as the engine's world sees it: the same node, reached
+    // through its backend id.
+    int64_t world = 0;
+    Status status = ClickWorld(&world);
+    Json node;
+    if (status == 0) status = Command("DOM.describeNode", {{"objectId", objectId}}, &node);
+    if (status != 0) return status;
+    const std::optional<int64_t> backendNodeId = IntegerField(ObjectField(node, "node"), "backendNodeId");
+    if (!backendNodeId) return dom::kDomCallFailed;
+    Json resolved;
+    status = Command("DOM.resolveNode",
+                     {{"backendNodeId", *backendNodeId}, {"executionContextId", world}, {"objectGroup", _objectGroup}},
+                     &resolved);
+    if (status != 0) return status;
+    const std::string worldObjectId = TextField(ObjectField(resolved, "object"), "objectId");
+    if (worldObjectId.empty()) return dom::kDomCallFailed;
     const int id = _nextClick++;
-    const Status status = CallFunction(objectId, R"(function (id) {
-        const handler = (event) => {
-            event.preventDefault();
-            const targets = (window.__zunClickTargets = window.__zunClickTargets || []);
-            targets.push(event.target);
-            __zunClick(JSON.stringify({c: id, t: targets.length - 1}));
-        };
-        this.addEventListener('click', handler);
-        (window.__zunClickHandlers = window.__zunClickHandlers || {})[id] = [this, handler];
-    })",
-                                       Json::array({id}), nullptr);
+    status = CallFunction(worldObjectId, kClickListener, Json::array({id}), nullptr);
     if (status != 0) return status;
     _clicks[id] = &sink;
     *connection = id;
@@ -661,11 +706,14 @@ Status ChromiumSession::ConnectClick(const std::string& objectId, dom::ClickSink
 
 void ChromiumSession::DisconnectClick(int connection) {
     _clicks.erase(connection);
-    if (_closed || !_pipe || !_pipe->IsAlive()) return;
-    Evaluate("(() => { const h = window.__zunClickHandlers && window.__zunClickHandlers[" + std::to_string(connection) +
-                 "]; if (h) { h[0].removeEventListener('click', h[1]); delete window.__zunClickHandlers[" +
-                 std::to_string(connection) + "]; } })()",
-             nullptr);
+    // A document that is gone took its listeners with it.
+    if (_closed || !_pipe || !_pipe->IsAlive() || _clickWorldGroup != _objectGroup || _clickWorld == 0) return;
+    const std::string id = std::to_string(connection);
+    Command("Runtime.evaluate",
+            {{"expression", "(() => { const h = window.__zunClickHandlers && window.__zunClickHandlers[" + id +
+                                "]; if (h) { h[0].removeEventListener('click', h[1]); "
+                                "delete window.__zunClickHandlers[" + id + "]; } })()"},
+             {"contextId", _clickWorld}});
 }
 
 Status ChromiumSession::ClickAt(const std::string& objectId) {

@@ -58,6 +58,9 @@ public:
     // The page's modal alert with `text` (UTF-8); returns when it is closed.
     Status Alert(const std::string& text);
     Status OpenWindow(const std::string& url);
+    // The top document's address as the browser last reported it (dialog
+    // thread).
+    const std::string& CurrentUrl() const { return _currentUrl; }
 
     // Click connections: the page calls back through a binding; the sink
     // runs on the dialog's thread.
@@ -101,6 +104,8 @@ private:
     // A key of the person's that stands for a click of the dialog's.
     void DeliverKey(const std::string& key);
     void StartNewObjectGroup();
+    // The engine's click world in the shown document, created on first use.
+    Status ClickWorld(int64_t* context);
     Status Command(const std::string& method, const Json& params, Json* result = nullptr,
                    std::chrono::milliseconds limit = kCommandLimit);
     Status CallOnObject(const std::string& objectId, const std::string& function, const Json& arguments,
@@ -131,6 +136,8 @@ private:
     std::string _currentUrl;
     bool _ownPage = false;  // the shown page is one of the engine's own
     std::map<int, dom::ClickSink*> _clicks;
+    int64_t _clickWorld = 0;
+    std::string _clickWorldGroup;  // the object group of the document it belongs to
     int _nextClick = 1;
     std::string _objectGroup;
     int _documents = 0;

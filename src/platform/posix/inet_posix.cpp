@@ -229,9 +229,7 @@ public:
         }
     }
 
-    void SetSecurityFlags(uint32_t flags) { _securityFlags = flags; }
     void SetTimeout(uint32_t milliseconds) { _timeoutMilliseconds = milliseconds; }
-    uint32_t SecurityFlags() const { return _securityFlags; }
 
 private:
     void Wake() override {
@@ -256,8 +254,10 @@ private:
         curl_easy_setopt(_easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(_easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
         curl_easy_setopt(_easy, CURLOPT_TIMEOUT_MS, static_cast<long>(_timeoutMilliseconds));
-        curl_easy_setopt(_easy, CURLOPT_SSL_VERIFYPEER, (_securityFlags & kSecurityFlagIgnoreUnknownCa) ? 0L : 1L);
-        curl_easy_setopt(_easy, CURLOPT_SSL_VERIFYHOST, (_flags & kFlagIgnoreCertCnInvalid) ? 0L : 2L);
+        // The peer's certificate chains to an anchor of the system's store and
+        // names the host.
+        curl_easy_setopt(_easy, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(_easy, CURLOPT_SSL_VERIFYHOST, 2L);
         curl_easy_setopt(_easy, CURLOPT_WRITEFUNCTION, &OnBody);
         curl_easy_setopt(_easy, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(_easy, CURLOPT_HEADERFUNCTION, &OnHeader);
@@ -380,7 +380,6 @@ private:
     const std::string _verb;
     std::string _path;
     const uint32_t _flags;
-    uint32_t _securityFlags = 0;
     CURLM* _multi = nullptr;
     CURL* _easy = nullptr;
     curl_slist* _headers = nullptr;
@@ -516,20 +515,6 @@ uint32_t SetRequestTimeout(Handle handle, uint32_t milliseconds) {
     std::shared_ptr<Request> request = Handles().Find<Request>(handle);
     if (request == nullptr) return kErrorInvalidHandle;
     request->SetTimeout(milliseconds);
-    return 0;
-}
-
-uint32_t QuerySecurityFlags(Handle handle, uint32_t* flags) {
-    std::shared_ptr<Request> request = Handles().Find<Request>(handle);
-    if (request == nullptr) return kErrorInvalidHandle;
-    *flags = request->SecurityFlags();
-    return 0;
-}
-
-uint32_t SetSecurityFlags(Handle handle, uint32_t flags) {
-    std::shared_ptr<Request> request = Handles().Find<Request>(handle);
-    if (request == nullptr) return kErrorInvalidHandle;
-    request->SetSecurityFlags(flags);
     return 0;
 }
 

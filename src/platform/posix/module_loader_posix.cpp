@@ -44,6 +44,8 @@ bool IsModuleLoaded(const char* path) {
     return true;
 }
 
+bool FlushToDisk(std::FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
 Status GetExecutablePath(char* buffer, size_t size) {
     char resolved[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", resolved, sizeof resolved - 1);

@@ -87,8 +87,8 @@ FileVersion ReadFileVersion(const char* path) {
     return version;
 }
 
-Status CreateTempFile(const char* prefix, char* path, size_t size) {
-    if (prefix == nullptr || path == nullptr || size == 0) return ZUN_E_INVALID_ARG;
+Status CreateTempFile(const char* prefix, char* path, size_t size, CreatedFile* file) {
+    if (prefix == nullptr || path == nullptr || size == 0 || file == nullptr) return ZUN_E_INVALID_ARG;
     path[0] = '\0';
     // $TMPDIR when it names an absolute directory, as the C library's own
     // temporary files do; /tmp otherwise.
@@ -99,15 +99,43 @@ Status CreateTempFile(const char* prefix, char* path, size_t size) {
     if (FormatText(name, sizeof name, "%s/%sXXXXXX%s", directory, prefix, kSuffix) != 0) {
         return Win32FileError(ENAMETOOLONG);
     }
-    const int fd = mkostemps(name, sizeof kSuffix - 1, O_CLOEXEC);
-    if (fd < 0) return Win32FileError(errno);
-    close(fd);
+    // mkostemps creates the file with mode 0600.
+    posix::Descriptor fd(mkostemps(name, sizeof kSuffix - 1, O_CLOEXEC));
+    if (!fd) return Win32FileError(errno);
     const Status copied = CopyText(path, size, name);
     if (copied != 0) {
         unlink(name);
         path[0] = '\0';
+        return copied;
     }
-    return copied;
+    file->Close();
+    file->_handle = fd.Release();
+    return 0;
+}
+
+Status CreatedFile::Write(const void* data, size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = write(static_cast<int>(_handle), bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return Win32FileError(written < 0 ? errno : ENOSPC);
+        bytes += written;
+        size -= static_cast<size_t>(written);
+    }
+    return 0;
+}
+
+Status CreatedFile::Truncate() {
+    const int fd = static_cast<int>(_handle);
+    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) return Win32FileError(errno);
+    return 0;
+}
+
+Status CreatedFile::Close() {
+    if (_handle == kNone) return 0;
+    const int fd = static_cast<int>(_handle);
+    _handle = kNone;
+    return close(fd) == 0 ? 0 : Win32FileError(errno);
 }
 
 }  // namespace zun::platform

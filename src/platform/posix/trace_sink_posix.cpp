@@ -13,17 +13,18 @@ namespace {
 constexpr int kNoSink = -1;
 
 // ZUN_TRACE unset: no tracing. Empty, "1" or "stderr": standard error.
-// Anything else names a file that lines are appended to. The file is opened
-// without blocking: a FIFO that nobody reads refuses the open at once, and
-// a full one drops lines rather than holding up the engine. A file that
-// cannot be opened leaves the lines on standard error.
+// Anything else names a file that lines are appended to, created readable by
+// its owner only. The file is opened without blocking: a FIFO that nobody
+// reads refuses the open at once, and a full one drops lines rather than
+// holding up the engine. A file that cannot be opened leaves the lines on
+// standard error.
 int OpenSink() {
     const char* setting = std::getenv("ZUN_TRACE");
     if (setting == nullptr) return kNoSink;
     if (setting[0] == '\0' || std::strcmp(setting, "1") == 0 || std::strcmp(setting, "stderr") == 0) {
         return STDERR_FILENO;
     }
-    const int file = open(setting, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    const int file = open(setting, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
     return file >= 0 ? file : STDERR_FILENO;
 }
 

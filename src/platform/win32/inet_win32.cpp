@@ -361,19 +361,6 @@ uint32_t AuthenticationDialog(Handle request) {
                             nullptr);
 }
 
-uint32_t QuerySecurityFlags(Handle request, uint32_t* flags) {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    const BOOL ok = InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, &size);
-    *flags = value;
-    return ResultOf(ok);
-}
-
-uint32_t SetSecurityFlags(Handle request, uint32_t flags) {
-    DWORD value = flags;
-    return ResultOf(InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &value, sizeof value));
-}
-
 void EndBrowserSession(Handle request) { InternetSetOptionA(request, INTERNET_OPTION_END_BROWSER_SESSION, nullptr, 0); }
 
 uint32_t CrackUrl(const char* url, UrlParts* parts) {

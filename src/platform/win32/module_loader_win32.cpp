@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <io.h>
+
 #include "base/bounded_text.h"
 #include "platform/win32/module_file_name.h"
 
@@ -26,6 +28,12 @@ Status LoadedModule::GetPath(char* buffer, size_t size) const {
 }
 
 bool IsModuleLoaded(const char* path) { return GetModuleHandleA(path) != nullptr; }
+
+bool FlushToDisk(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    const intptr_t handle = _get_osfhandle(_fileno(file));
+    return handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle));
+}
 
 Status GetExecutablePath(char* buffer, size_t size) { return ModuleFileName(nullptr, buffer, size); }
 

@@ -231,6 +231,12 @@ public:
         *title = text.Text();
         return Result(hr);
     }
+    Status GetUrl(std::string* url) override {
+        Bstr text;
+        const HRESULT hr = _document->get_URL(text.Out());
+        *url = text.Text();
+        return Result(hr);
+    }
     Status Alert(const char* text) override {
         ComRef<IHTMLWindow2> window;
         HRESULT hr = _document->get_parentWindow(window.Out());
