@@ -372,13 +372,11 @@ Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler
     CenterWindow(ToHandle(dialogId), owner);
     lock.lock();
     Dispatch(lock, dialogId, kMsgInitDialog, 0, initParam);
-    if (presenter) {
-        lock.unlock();
-        try {
-            (*presenter)(ToHandle(dialogId));
-        }
-        ZUN_CATCH_LOG()
-        lock.lock();
+    // Presented from inside the dialog's own loop, as its first task.
+    if (auto shown = gWindows.find(dialogId); presenter && shown != gWindows.end()) {
+        auto pending = std::make_shared<Pending>();
+        pending->task = [presenter, dialogHandle = ToHandle(dialogId)] { (*presenter)(dialogHandle); };
+        shown->second->queue.push_back(std::move(pending));
     }
     while (true) {
         auto it = gWindows.find(dialogId);
