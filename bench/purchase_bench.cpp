@@ -24,7 +24,7 @@
 #include "base/engine_heap.h"
 #include "base/trace.h"
 #include "platform/ui.h"
-#include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 #include "wizard_milestones.h"
 
 namespace {
@@ -61,7 +61,7 @@ void PurchaseCallToFirstStorePage(benchmark::State& state) {
         const bool loaded = milestones.WaitForDocument(std::chrono::seconds(60));
         zun::trace::SetListener(previous);
         // The shopper closes the window; the call then returns.
-        zun::platform::ui::SendWindowMessage(zun::TheWizardController().GetRunningWizardHWND(),
+        zun::platform::ui::SendWindowMessage(zun::TheWizardWindowRegistry().RunningWizard(),
                                              zun::platform::ui::kMsgClose, 0, 0, nullptr);
         const ZunStatus status = call.get();
         zun::heap::Release(record.cartStateOut);

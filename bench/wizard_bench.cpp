@@ -13,6 +13,7 @@
 #include "platform/ui.h"
 #include "wizard/wizard_controller.h"
 #include "wizard_milestones.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ void PurchaseWizardToFirstStorePage(benchmark::State& state) {
         });
         const bool loaded = milestones.WaitForDocument(std::chrono::seconds(60));
         zun::trace::SetListener(previous);
-        zun::platform::ui::SendWindowMessage(zun::TheWizardController().GetRunningWizardHWND(),
+        zun::platform::ui::SendWindowMessage(zun::TheWizardWindowRegistry().RunningWizard(),
                                              zun::platform::ui::kMsgClose, 0, 0, nullptr);
         run.wait();
         zun::heap::Release(record.cartStateOut);

@@ -45,7 +45,10 @@
  * engine-wide lock for its whole run, so a call from a second thread waits
  * until the running one returns. The lock is recursive: a call made on the
  * same thread while one runs (from a window procedure during the purchase
- * wizard's modal loop) runs at once, nested in the other. The engine module's
+ * wizard's modal loop) runs at once, nested in the other. A nested silent
+ * update check runs as usual; a nested purchase is refused at once with
+ * ZUN_E_WIZARD_RUNNING, touching nothing of the running wizard (no request
+ * is sent, so it is never a network failure). The engine module's
  * information (its file path and version) is read afresh under the lock at
  * the start of every call.
  *
@@ -111,6 +114,7 @@ typedef uint32_t ZunStatus;
 #define ZUN_E_SESSION_CLOSED       ((ZunStatus)0xE400000Cu) /* request failed after its session closed */
 #define ZUN_E_ENGINE_UPDATED       ((ZunStatus)0xE400000Fu) /* new engine in updateFilePath: install, call again */
 #define ZUN_E_NO_PROMPT_ANSWER     ((ZunStatus)0xE4000011u) /* connection-error prompt got no answer */
+#define ZUN_E_WIZARD_RUNNING       ((ZunStatus)0xE4000012u) /* purchase called while this engine's wizard runs */
 #define ZUN_E_NOT_PINGED           ((ZunStatus)0xE4020001u) /* request on a session whose ping failed */
 
 /* System status values the engine returns itself. */

@@ -17,8 +17,6 @@
 namespace zun {
 namespace {
 
-constexpr size_t kPublisherIdSize = 50;
-
 // The engine serves one call at a time: its engine-wide state (the module
 // information, the store host, the saved purchase information, the wizard
 // controller) belongs to the call that holds this lock. It is recursive, so
@@ -30,6 +28,13 @@ std::recursive_mutex g_engineCallLock;
 // The handshake, then the purchase wizard. An engine update that the
 // handshake downloaded ends the call at once with ZUN_E_ENGINE_UPDATED.
 Status Purchase(GatewayRecord& record) {
+    // A purchase called from inside a running wizard's modal loop would run
+    // its handshake's worker against that wizard's window: refused before
+    // anything of the running call is touched.
+    if (TheWizardController().IsWizardRunning()) {
+        ZUN_TRACE("ZUN_E: EntryPoint(): a purchase while a wizard of this engine runs is refused");
+        return ZUN_E_WIZARD_RUNNING;
+    }
     // The wait window and the wizard share one browser, which ends with
     // the call.
     const platform::browser::SharedBrowserScope oneBrowserForTheCall;
@@ -47,9 +52,6 @@ Status Purchase(GatewayRecord& record) {
 
 Status ServeCall(GatewayRecord& record) {
     RefreshEngineModuleInfo();
-    // A newly installed engine registers the browser host's window classes
-    // afresh.
-    if (record.engineUpdated != 0) TheWizardController().UnregisterHostWindowClasses();
     switch (record.callType) {
         case ZUN_CALL_PURCHASE:
         case ZUN_CALL_PURCHASE_CFU:

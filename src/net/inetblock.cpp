@@ -152,7 +152,8 @@ uint32_t InetBlock::ReportConnectionError(uint32_t error, const char* caption, c
 }
 
 bool InetBlock::ReportAndAskRetry(uint32_t error, const char* reason) {
-    if (bInteractive == 0 || callbacks.pfnConnectionError == nullptr) return false;
+    // Nothing is offered once the session is closed: no retry could start.
+    if (bClosed.load() != 0 || bInteractive == 0 || callbacks.pfnConnectionError == nullptr) return false;
     return ReportConnectionError(error, kCaption, reason, callbacks.pfnConnectionError) == kRetry;
 }
 
@@ -217,7 +218,12 @@ Status InetBlock::OpenNetworkOnce(const char* host, const HostAndPort& address, 
     *retry = false;
     dwSessionID = TickCount();
     bBlessed.store(0);
-    bClosed.store(0);
+    // A close is for good: a session closed before it opens (the caller
+    // gave up while the worker was still starting) never opens.
+    if (bClosed.load() != 0) {
+        ZUN_TRACE("ZUN_E: InetBlock::OpenNetwork(): The session was closed.");
+        return ZUN_E_SESSION_CLOSED;
+    }
     ZUN_TRACE("ZUN: InetBlock::OpenNetwork(): Session ID is %x", dwSessionID);
 
     if (bInteractive != 0) {
@@ -278,6 +284,12 @@ Status InetBlock::OpenNetworkOnce(const char* host, const HostAndPort& address, 
         ClearEntireConnectionCache();
         *retry = ReportAndAskRetry(error, "a network connection failure.");
         return MapResult(error);
+    }
+    if (bClosed.load() != 0) {
+        // Closed while the handles were being opened: they may have missed
+        // the close.
+        ClearEntireConnectionCache();
+        return ZUN_E_SESSION_CLOSED;
     }
 
     char pingUrl[kPingUrlSize];
@@ -370,6 +382,7 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, Download
     }
     // A failed request hands out no block.
     if (toMemory) *buffer = nullptr;
+    if (bClosed.load() != 0) return ZUN_E_SESSION_CLOSED;
     if (bBlessed.load() == 0) {
         ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): Connection not blessed.");
         return ZUN_E_NOT_PINGED;

@@ -14,6 +14,11 @@ namespace zun::platform::browser {
 
 // The secure lock values of SetSecureLockIcon.
 inline constexpr int32_t kLockUnsecure = 0;
+inline constexpr int32_t kLockMixed = 1;
+inline constexpr int32_t kLockSecureUnknownBits = 2;
+inline constexpr int32_t kLockSecure40Bit = 3;
+inline constexpr int32_t kLockSecure56Bit = 4;
+inline constexpr int32_t kLockSecureFortezza = 5;
 inline constexpr int32_t kLockSecure128Bit = 6;
 
 class BrowserEvents {

@@ -170,8 +170,4 @@ void RemoveKeyboardHook();
 using ModuleInstance = void*;
 ModuleInstance GetModuleInstance();
 
-// The window classes that the engine's browser hosting registers under its
-// module; removing them lets a newly installed engine register them again.
-void UnregisterHostWindowClasses();
-
 }  // namespace zun::platform::ui

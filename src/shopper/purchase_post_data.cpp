@@ -207,4 +207,17 @@ void CreatePurchasePostData(const GatewayRecord& record, PostDataBuffer& body, b
     ZUN_TRACE("ZUN: Epilog WizardController::CreatePurchasePostData()");
 }
 
+Status BuildPostDataVariant(platform::PostDataArgument* out, const char* body) {
+    ZUN_TRACE("ZUN: Prolog WizardController::BuildPostDataVariant()");
+    Status status = ZUN_E_INVALID_ARG;
+    if (out != nullptr && body != nullptr) {
+        status = out->Assign(reinterpret_cast<const uint8_t*>(body), std::strlen(body));
+        if (status != 0) {
+            ZUN_TRACE("ZUN_E: WizardController::BuildPostDataVariant(): Assign(): Failure %u", status);
+        }
+    }
+    ZUN_TRACE("ZUN: Epilog WizardController::BuildPostDataVariant()");
+    return status;
+}
+
 }  // namespace zun

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/status.h"
+#include "platform/post_data.h"
 #include "zunserver/zunserver.h"
 
 namespace zun {
@@ -18,6 +20,9 @@ inline constexpr size_t kPostDataSize = 3096;
 using PostDataBuffer = char[kPostDataSize];
 
 void CreatePurchasePostData(const GatewayRecord& record, PostDataBuffer& body, bool checkForUpdate);
+// The body's bytes, without terminator, as the browser's POST argument.
+// On failure `out` is left empty.
+Status BuildPostDataVariant(platform::PostDataArgument* out, const char* body);
 
 // Appends `key` (with its own "&" and "=") and the encoded value (null is
 // empty), or nothing when the pair does not fit.

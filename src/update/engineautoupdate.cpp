@@ -20,7 +20,6 @@
 namespace zun {
 namespace {
 
-constexpr size_t kPublisherIdBufferSize = 50;
 constexpr size_t kTempPathSize = 260;
 // Room for the base64 text of a DER ECDSA P-256 signature (at most 96
 // characters); a longer value is cut and then fails to verify.
@@ -168,9 +167,9 @@ Status GetLayoutSize(HandShakeParams* hsp) {
               record.wizardWidth, record.wizardHeight, record.invoiceWidth, record.invoiceHeight);
 
     if (record.publisherID != nullptr) {
-        // The identifier stays terminated inside its 50 bytes: a value that
-        // fills them is cut by one.
-        const uint16_t room = kPublisherIdBufferSize - 1;
+        // The identifier stays terminated inside its buffer: a value that
+        // fills it is cut by one.
+        const uint16_t room = kPublisherIdSize - 1;
         if (state.GetValue("PUBLISHERID", record.publisherID, room) != 0 || record.publisherID[0] == '\0') {
             ZUN_TRACE("ZUN_E: DoInitialHandShakeInner(): GetLayoutSize(): PUBLISHERID missing or empty");
             return ZUN_E_INVALID_REQUEST;
@@ -282,7 +281,6 @@ Status DoInitialHandShake(GatewayRecord* iFace, char** certificateBlob, WaitWind
     // A transfer still under way is aborted; the worker then ends promptly.
     join.Join();
 
-    if (hsp.status == ZUN_E_ENGINE_UPDATED) waitWindow.UnregisterHostWindowClasses();
     ZUN_TRACE("ZUN: Epilog DoInitialHandShake(): 0x%08X", hsp.status);
     return hsp.status;
 }

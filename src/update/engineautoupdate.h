@@ -6,6 +6,8 @@
 
 #include <zunserver/zunserver.h>
 
+#include <cstddef>
+
 #include "base/status.h"
 #include "net/inetblock.h"
 #include "update/wait_window_host.h"
@@ -20,6 +22,10 @@ struct HandShakeParams {
     Status status = ZUN_E_NO_PROMPT_ANSWER;
     InetBlock* session = nullptr;
 };
+
+// The size of the buffer the handshake writes the publisher identifier into,
+// which the entry function provides for every purchase.
+inline constexpr size_t kPublisherIdSize = 50;
 
 // Prefix of the temporary file an engine download goes into.
 inline constexpr char kEngineUpdateFilePrefix[] = "XWS";

@@ -12,8 +12,8 @@ class WaitWindowHost {
 public:
     using WindowHandle = platform::ui::WindowHandle;
 
-    // Forgets a close request left from an earlier handshake; called before
-    // the worker starts.
+    // Forgets a close request and a timer wish left from an earlier
+    // handshake; called before the worker starts.
     virtual void ResetWaitClose() = 0;
     // Runs the wait window modally on the calling thread until it closes.
     virtual void RunWaitWizard() = 0;
@@ -22,15 +22,11 @@ public:
     // Closes the wait window; when none exists yet, the one that opens next
     // closes at once, so a worker that ends early never leaves it hanging.
     virtual void CloseRunningWizard() = 0;
-    // Starts or stops the connecting timer on the wait window. A window that
-    // opens while the timer is wanted starts it itself, so that a network
-    // call begun before the window existed still shows the contacting
-    // notice. Returns the status of setting or killing it (0 without a
-    // window).
-    virtual Status SetConnectionTimer(bool running) = 0;
-    // Lets a newly installed engine register the browser host's window
-    // classes afresh.
-    virtual void UnregisterHostWindowClasses() = 0;
+    // Starts or stops the connecting timer on the wait window, without
+    // waiting for the window's thread. A window that opens while the timer
+    // is wanted starts it itself, so that a network call begun before the
+    // window existed still shows the contacting notice.
+    virtual void SetConnectionTimer(bool running) = 0;
 
 protected:
     ~WaitWindowHost() = default;

@@ -117,13 +117,11 @@ uint32_t OnConnectionTimerUpdate(uint32_t start, uint32_t) {
     if (host == nullptr) return 0;
     if (start != 0) {
         Notices().timerStart.store(Now());
-        const Status set = host->SetConnectionTimer(true);
-        if (set != 0) ZUN_TRACE("ZUN_E: OnConnectionTimerUpdate(): SetTimer(): Failure 0x%08X", set);
+        host->SetConnectionTimer(true);
     } else {
         ZUN_TRACE("ZUN: OnConnectionTimerUpdate(): Timer ran for %lld ms.",
                   MillisecondsSince(Notices().timerStart.load()));
-        const Status killed = host->SetConnectionTimer(false);
-        if (killed != 0) ZUN_TRACE("ZUN_E: OnConnectionTimerUpdate(): KillTimer(): Failure 0x%08X", killed);
+        host->SetConnectionTimer(false);
     }
     return 0;
 }

@@ -2,21 +2,21 @@
 #include "base/trace.h"
 #include "update/wait_window_host.h"
 #include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
 
 class WizardWaitWindow final : public WaitWindowHost {
 public:
-    void ResetWaitClose() override { TheWizardController().ResetWaitClose(); }
+    void ResetWaitClose() override { TheWizardWindowRegistry().ResetWaitRequests(); }
     void RunWaitWizard() override {
         const Status status = TheWizardController().RunWaitWizard();
         if (status != 0) ZUN_TRACE("ZUN_E: DoInitialHandShake(): RunWaitWizard(): Failure 0x%08X", status);
     }
-    WindowHandle GetRunningWizardHWND() override { return TheWizardController().GetRunningWizardHWND(); }
-    void CloseRunningWizard() override { TheWizardController().CloseRunningWizard(); }
-    Status SetConnectionTimer(bool running) override { return TheWizardController().SetConnectionTimer(running); }
-    void UnregisterHostWindowClasses() override { TheWizardController().UnregisterHostWindowClasses(); }
+    WindowHandle GetRunningWizardHWND() override { return TheWizardWindowRegistry().RunningWizard(); }
+    void CloseRunningWizard() override { TheWizardWindowRegistry().CloseRunningWizard(); }
+    void SetConnectionTimer(bool running) override { TheWizardWindowRegistry().SetConnectionTimer(running); }
 };
 
 }  // namespace

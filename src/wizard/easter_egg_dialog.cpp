@@ -6,6 +6,7 @@
 #include "shopper/affiliate_registry.h"
 #include "wizard/engine_module_text.h"
 #include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 
@@ -36,6 +37,8 @@ intptr_t CEasterEggDialog::DoModal(WindowHandle owner) {
         status != 0) {
         ZUN_TRACE("ZUN_E: CEasterEggDialog::DoModal(): DialogBoxParam(): Error %u", status);
     }
+    // However the box ended, it is no longer the running one.
+    if (m_hWnd != nullptr) TheWizardWindowRegistry().AboutClosed(m_hWnd);
     return code;
 }
 
@@ -66,7 +69,7 @@ intptr_t CEasterEggDialog::OnMessage(WindowHandle dialog, uint32_t message, uint
 
 intptr_t CEasterEggDialog::OnInitDialog() {
     ZUN_TRACE("ZUN: Prolog CEasterEggDialog::OnInitDialog()");
-    TheWizardController().SetRunningEasterEggHWND(m_hWnd);
+    TheWizardWindowRegistry().AboutOpened(m_hWnd);
     ui::CenterWindow(m_hWnd, m_hOwner);
     m_wndLine2 = ui::GetDialogItem(m_hWnd, kLine2);
     m_wndProgress = ui::GetDialogItem(m_hWnd, kProgress);
@@ -110,13 +113,11 @@ void CEasterEggDialog::ShowEnginePage() {
 
 intptr_t CEasterEggDialog::OnClose() {
     ui::EndDialog(m_hWnd, -1);
-    TheWizardController().SetRunningEasterEggHWND(nullptr);
     return 0;
 }
 
 intptr_t CEasterEggDialog::OnClickedOK() {
     ui::EndDialog(m_hWnd, ui::kIdOk);
-    TheWizardController().SetRunningEasterEggHWND(nullptr);
     return 0;
 }
 

@@ -1,59 +1,26 @@
-// The engine-wide object through which the engine's modal windows find each
-// other: the running wizard and About windows, the mode of the wizard it
-// runs, and small services for the dialogs.
+// The engine's modal wizard runs: the purchase wizard for the entry function,
+// the wait wizard for the handshake and the About box for the wizard's status
+// bar, with the mode of the wizard it runs. Which windows are open is kept by
+// WizardWindowRegistry.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include "base/status.h"
 #include "dom/wait_page_wizard.h"
-#include "platform/post_data.h"
-#include "platform/ui.h"
 #include "zunserver/zunserver.h"
 
 namespace zun {
 
 class WizardController final : public WaitPageWizard {
 public:
-    using WindowHandle = platform::ui::WindowHandle;
-
     WizardController() = default;
     WizardController(const WizardController&) = delete;
     WizardController& operator=(const WizardController&) = delete;
 
-    // Written by the dialog's thread under the wizard-window lock, read by the
-    // handshake's worker without one.
-    void SetRunningWizardHWND(WindowHandle window);
-    // Null when none is set or the window no longer exists.
-    WindowHandle GetRunningWizardHWND();
-    // Records a close request for the wait wizard, then sends WM_CLOSE to
-    // the stored window as it is (a window that is gone is no error). The
-    // request makes a wait wizard whose window opens only afterwards end
-    // itself as soon as it is initialised: the handshake's worker may finish
-    // before the wait window exists.
-    void CloseRunningWizard();
-    // Forgets an earlier close request; the handshake calls it before it
-    // starts its worker.
-    void ResetWaitClose();
-    // The wizard dialog in a wait mode calls this right after it has stored
-    // its window: true when a close request is pending.
-    bool IsWaitCloseRequested();
-    // Starts or stops the handshake's connecting timer on the wait window.
-    // The wish is kept: a wait window that opens while the timer is wanted
-    // starts it itself (StartWantedConnectionTimer), so that a network call
-    // begun before the window existed still shows the contacting notice.
-    // Returns the status of setting or killing the timer, 0 when no window
-    // exists yet.
-    Status SetConnectionTimer(bool running);
-    // The wizard dialog in a wait mode calls this right after it has stored
-    // its window.
-    void StartWantedConnectionTimer(WindowHandle window);
-
-    void SetRunningEasterEggHWND(WindowHandle window);
-    WindowHandle GetRunningEasterEggHWND();
-
+    // The starting mode of the wizard it runs or ran last; the dialog's own
+    // mode changes on the wait page, this one does not.
     int32_t GetWizardMode() const { return _wizardMode.load(); }
     void SetWizardMode(int32_t mode) { _wizardMode.store(mode); }
 
@@ -62,11 +29,9 @@ public:
     // once that the click was taken, and then the button's answer.
     void AnswerWaitPage(bool retry) override;
 
-    platform::ui::ModuleInstance GetModuleInstance();
-    // The body's bytes, without terminator, as the browser's POST argument.
-    // On failure `out` is left empty.
-    Status BuildPostDataVariant(platform::PostDataArgument* out, const char* body);
-    bool UnregisterHostWindowClasses();
+    // True while a wizard window of this engine is open: a call made from its
+    // modal loop runs nested in the call that opened it.
+    bool IsWizardRunning();
 
     // The purchase wizard on the calling thread: opens the store with the
     // pre-fill POST built from `record`, and when the shopper closes the
@@ -86,12 +51,7 @@ public:
                         const char* trackingID);
 
 private:
-    std::mutex _wizardWindowLock;
-    std::atomic<WindowHandle> _runningWizard{nullptr};
-    WindowHandle _runningEasterEgg = nullptr;
     std::atomic<int32_t> _wizardMode{0};
-    bool _waitCloseRequested = false;     // under _wizardWindowLock
-    bool _connectionTimerWanted = false;  // under _wizardWindowLock
 };
 
 WizardController& TheWizardController();

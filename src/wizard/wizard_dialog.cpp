@@ -13,7 +13,7 @@
 #include "net/store_host.h"
 #include "wizard/engine_module_text.h"
 #include "wizard/wait_dialog_notice.h"
-#include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 #include "wizard/wizard_keyboard_hook.h"
 #include "wizard/wizard_mode.h"
 
@@ -101,8 +101,6 @@ void CWizardDialog::OnStatusBarMouse(WindowHandle, uint32_t message, uintptr_t k
 }
 
 intptr_t CWizardDialog::OnInitDialog() {
-    WizardController& controller = TheWizardController();
-
     m_wndBrowserHost = ui::GetDialogItem(m_hWnd, ui::kBrowserControlId);
     const Status browserStatus = platform::browser::CreateBrowser(m_hWnd, ui::kBrowserControlId, *this, &m_WebBrowser);
     if (m_WebBrowser == nullptr) {
@@ -111,15 +109,7 @@ intptr_t CWizardDialog::OnInitDialog() {
         wizard_keyboard::SetInPlaceObject(m_WebBrowser.get());
     }
 
-    controller.SetRunningWizardHWND(m_hWnd);
-    // The handshake's worker may have finished before this window existed.
-    if (IsWaitMode(m_nWizardMode) && controller.IsWaitCloseRequested()) {
-        ZUN_TRACE("ZUN: CWizardDialog::OnInitDialog(): close requested before the window existed");
-        const WindowHandle self = m_hWnd;
-        ui::PostWindowTask(self, [self] { ui::SendWindowMessage(self, ui::kMsgClose, 0, 0, nullptr); });
-    }
-    // ... or begun a network call whose connecting timer it wanted here.
-    if (IsWaitMode(m_nWizardMode)) controller.StartWantedConnectionTimer(m_hWnd);
+    TheWizardWindowRegistry().WizardOpened(m_hWnd, IsWaitMode(m_nWizardMode));
 
     wizard_keyboard::InstallKeyboardHook();
 
@@ -167,7 +157,7 @@ void CWizardDialog::Navigate() {
                             kPrefillPath;
 
     platform::PostDataArgument postData;
-    if (const Status status = TheWizardController().BuildPostDataVariant(&postData, m_szPostData); status != 0) {
+    if (const Status status = BuildPostDataVariant(&postData, m_szPostData); status != 0) {
         ZUN_TRACE("ZUN_E: CWizardDialog::OnInitDialog(): BuildPostDataVariant(): Error %u", status);
     }
     if (const Status status = m_WebBrowser->Navigate(url.c_str(), &postData, kFormHeaders); status != 0) {
@@ -253,6 +243,7 @@ void CWizardDialog::OnDestroy() {
     m_WebBrowser.reset();
     m_wndProgress = nullptr;
     m_wndStatusBar = nullptr;
+    TheWizardWindowRegistry().WizardClosed(m_hWnd);
 }
 
 }  // namespace zun

@@ -9,14 +9,8 @@
 // m_pGatewayRecord and, for a purchase, m_szPostData and m_pCertificateBlob,
 // calls DoModal and reads GetCartState; the dialog never outlives that call.
 //
-// The connection-error question, for its sender (the handshake's worker):
-// the sender creates a manual-reset event and a result slot holding
-// 0xE4000011, sends CONNECTIONERROR (repeating every 10 ms while the send's
-// result, read as a signed 32-bit value, is negative), and when the send
-// succeeded with a non-negative result waits for the event; the dialog
-// signals it exactly once (answer or destruction); the sender closes the event
-// after the wait returns; if the send fails because the window is gone, it
-// does not wait.
+// It receives the wait notices whose protocol wizard/wait_dialog_notice.h
+// sets out, the connection-error question included.
 //
 // The dialog keeps the event and slot of the last question and whether it is
 // still open. It answers a question at most once: a Retry or Cancel click in

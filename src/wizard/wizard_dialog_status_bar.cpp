@@ -69,13 +69,13 @@ void CWizardDialog::OnSetSecureLockIcon(int32_t secureLockIcon) {
         ZUN_TRACE("ZUN: Prolog CWizardDialog::OnSetSecureLockIcon(%d)", secureLockIcon);
         if (m_wndStatusBar == nullptr) return 0;
         switch (secureLockIcon) {
-        case 3:
+        case platform::browser::kLockSecure40Bit:
             OnSetSecureLockIcon(true, "SSL Secured (40 bit)", ui::kLockIcon);
             break;
-        case 4:
+        case platform::browser::kLockSecure56Bit:
             OnSetSecureLockIcon(true, "SSL Secured (56 bit)", ui::kLockIcon);
             break;
-        case 6:
+        case platform::browser::kLockSecure128Bit:
             OnSetSecureLockIcon(true, "SSL Secured (128 bit)", ui::kLockIcon);
             break;
         default:

@@ -57,7 +57,7 @@ Status WizardController::RunPurchaseWizard(GatewayRecord* record, bool plainPurc
 
 Status WizardController::RunWaitWizard() {
     ZUN_TRACE("ZUN: Prolog WizardController::RunWaitWizard()");
-    if (GetRunningWizardHWND() != nullptr) {
+    if (IsWizardRunning()) {
         ZUN_TRACE("ZUN: Epilog WizardController::RunWaitWizard()");
         return 0;
     }
@@ -72,7 +72,6 @@ Status WizardController::RunWaitWizard() {
         dialog.m_pGatewayRecord = &waitRecord;
         ZUN_TRACE("ZUN: WizardController::RunWaitWizard(): Preparing to call DoModal()");
         dialog.DoModal(ui::GetActiveWindow());
-        UnregisterHostWindowClasses();
     }
     ZUN_TRACE("ZUN: Epilog WizardController::RunWaitWizard()");
     return 0;

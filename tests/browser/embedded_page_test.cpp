@@ -3,7 +3,7 @@
 
 #include "browser/browser_environment.h"
 #include "dom/html_element.h"
-#include "wizard/wizard_controller.h"
+#include "shopper/purchase_post_data.h"
 
 namespace zun {
 namespace {
@@ -95,7 +95,7 @@ TEST(EmbeddedPages, StoreNavigationAroundThemIsUntouched) {
     // POST stays a GET; embedded pages are still served after both.
     ASSERT_TRUE(TheBrowser().Open(EmbeddedPageUrl("WAIT.HTM")));
     platform::PostDataArgument argument;
-    ASSERT_EQ(TheWizardController().BuildPostDataVariant(&argument, "z=\xE9+"), 0u);
+    ASSERT_EQ(BuildPostDataVariant(&argument, "z=\xE9+"), 0u);
     ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/echo"), &argument,
                                   "Content-Type: application/x-www-form-urlencoded\r\n"));
     EXPECT_EQ(TextOf("method"), "POST");

@@ -4,7 +4,7 @@
 #include "browser/browser_environment.h"
 #include "dom/html_element.h"
 #include "hex_text.h"
-#include "wizard/wizard_controller.h"
+#include "shopper/purchase_post_data.h"
 
 namespace zun {
 namespace {
@@ -46,7 +46,7 @@ std::vector<std::string> Sequence(const std::vector<BrowserEvent>& events) {
 TEST(Navigation, PostsTheBodyByteForByteAndReportsEventsInOrderOnTheDialogThread) {
     const std::string body = "name=A%41+b&raw=\x02 = + %41 \xE9\xFF\x80";
     platform::PostDataArgument argument;
-    ASSERT_EQ(TheWizardController().BuildPostDataVariant(&argument, body.c_str()), 0u);
+    ASSERT_EQ(BuildPostDataVariant(&argument, body.c_str()), 0u);
     TheBrowser().TakeEvents();
     ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/echo"), &argument,
                                   "Content-Type: application/x-www-form-urlencoded\r\n"));

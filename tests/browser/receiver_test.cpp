@@ -9,6 +9,7 @@
 #include "trace_capture.h"
 #include "wizard/wizard_controller.h"
 #include "wizard/wizard_mode.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -43,7 +44,7 @@ TEST_F(Receivers, WaitPageButtonsSendProgressThenTheirAnswer) {
     ASSERT_TRUE(TheBrowser().Open(testing::EmbeddedPageUrl("wait.htm")));
     TheWizardController().SetWizardMode(WIZARDMODE_WAIT);
     TheBrowser().Do([] {
-        TheWizardController().SetRunningWizardHWND(TheBrowser().Window());
+        TheWizardWindowRegistry().WizardOpened(TheBrowser().Window(), false);
         EXPECT_EQ(Receiver::AdviseEventReady("bQuit", &TheBrowser().Browser()), 0u);
         EXPECT_EQ(Receiver::AdviseEventReady("bRetry", &TheBrowser().Browser()), 0u);
         EXPECT_EQ(Receiver::ElementReceiverCount(), 2u);

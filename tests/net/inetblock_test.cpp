@@ -388,12 +388,18 @@ TEST_F(InetBlockTest, ClosingFromAnotherThreadAbortsAStalledTransferPromptly) {
     // The file was closed: it can be removed.
     EXPECT_EQ(std::remove(path), 0);
 
-    // A server that says nothing at all.
-    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
+    // The close is for good: the session neither opens again nor starts a
+    // request.
+    EXPECT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), ZUN_E_SESSION_CLOSED);
     Reply reply;
+    EXPECT_EQ(session.PageGET(StoreUrl("/ping").c_str(), &reply.data, &reply.length), ZUN_E_SESSION_CLOSED);
+
+    // A server that says nothing at all.
+    InetBlock silent(Callbacks());
+    ASSERT_EQ(silent.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
     const auto get = ReturnAfterClose(
-        session, [] { return true; },
-        [&] { status = session.PageGET(StoreUrl("/body?size=10&wait=20").c_str(), &reply.data, &reply.length); });
+        silent, [] { return true; },
+        [&] { status = silent.PageGET(StoreUrl("/body?size=10&wait=20").c_str(), &reply.data, &reply.length); });
     EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
     EXPECT_LT(get, std::chrono::seconds(2));
     EXPECT_TRUE(recorder.reports.empty());

@@ -146,5 +146,21 @@ TEST_F(PostDataTest, ValuesThatDoNotFitAreLeftOutWhole) {
     EXPECT_EQ(body.find('h'), std::string::npos);
 }
 
+TEST(PostDataArgument, KeepsEveryByteWithoutTerminator) {
+    platform::PostDataArgument argument;
+    EXPECT_FALSE(argument.HasBody());
+    ASSERT_EQ(BuildPostDataVariant(&argument, ""), 0u);
+    EXPECT_TRUE(argument.HasBody());
+    EXPECT_TRUE(argument.Bytes().empty());
+
+    const char body[] = "a=\x02 +%41&\xC3\xA9\xFF";
+    ASSERT_EQ(BuildPostDataVariant(&argument, body), 0u);
+    const std::vector<uint8_t> bytes = argument.Bytes();
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string(body));
+
+    EXPECT_EQ(BuildPostDataVariant(&argument, nullptr), ZUN_E_INVALID_ARG);
+    EXPECT_EQ(BuildPostDataVariant(nullptr, "x"), ZUN_E_INVALID_ARG);
+}
+
 }  // namespace
 }  // namespace zun

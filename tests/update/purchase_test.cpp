@@ -7,7 +7,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <future>
+#include <optional>
+#include <thread>
 
 #include <zunserver/zunserver.h>
 
@@ -17,7 +20,11 @@
 #include "file_bytes.h"
 #include "processes.h"
 #include "trace_capture.h"
+#include "nested_purchase.h"
 #include "wizard/local_store.h"
+#include "wizard/wizard_controller.h"
+#include "wizard/wizard_mode.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -48,8 +55,11 @@ protected:
 
     std::string Control(const std::string& path) { return _store.Control(path); }
 
-    // The purchase call while the shopper buys and closes the window.
-    Status Buy(GatewayRecord& record, const std::vector<std::string>& shopperArguments) {
+    // The purchase call while the shopper buys and closes the window;
+    // `insideTheWizard` runs on the test's thread once the purchase wizard
+    // is open.
+    Status Buy(GatewayRecord& record, const std::vector<std::string>& shopperArguments,
+               const std::function<void(platform::ui::WindowHandle)>& insideTheWizard = {}) {
         std::vector<std::string> arguments = {"/usr/bin/python3", ZUN_SHOPPER, "--port",
                                               std::to_string(_debuggingPort), "--end", "close", "--timeout", "90"};
         arguments.insert(arguments.end(), shopperArguments.begin(), shopperArguments.end());
@@ -57,11 +67,22 @@ protected:
         // The browser's profile goes into the store's folder.
         setenv("TMPDIR", _store.Folder().c_str(), 1);
         auto call = std::async(std::launch::async, [&record] { return EntryPoint(&record); });
+        if (insideTheWizard) insideTheWizard(AwaitPurchaseWizard());
         EXPECT_EQ(call.wait_for(std::chrono::seconds(120)), std::future_status::ready);
         EXPECT_EQ(shopper.Wait(std::chrono::seconds(10)), 0);
         const Status status = call.get();
         unsetenv("TMPDIR");
         return status;
+    }
+
+    static platform::ui::WindowHandle AwaitPurchaseWizard() {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < end) {
+            const platform::ui::WindowHandle wizard = TheWizardWindowRegistry().RunningWizard();
+            if (wizard != nullptr && TheWizardController().GetWizardMode() == WIZARDMODE_PURCHASE) return wizard;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return nullptr;
     }
 
     testing::LocalStore _store;
@@ -84,7 +105,19 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         record.skuRefNum = "ZUN-PRO-1";
         record.tc = "TC-9";
         testing::TraceCapture trace;
-        EXPECT_EQ(Buy(record, {"--set", "BillingFirstName=Mira", "--set", "BillingEmail=mira@example.com"}), 0u);
+        // A purchase called from inside the plain purchase's wizard is
+        // refused at once, and the shopper's purchase goes on.
+        std::optional<ZunStatus> nested;
+        std::function<void(platform::ui::WindowHandle)> purchaseInside;
+        if (callType == ZUN_CALL_PURCHASE) {
+            purchaseInside = [&nested](platform::ui::WindowHandle wizard) { nested = testing::PurchaseInside(wizard); };
+        }
+        EXPECT_EQ(Buy(record, {"--set", "BillingFirstName=Mira", "--set", "BillingEmail=mira@example.com"},
+                      purchaseInside),
+                  0u);
+        if (callType == ZUN_CALL_PURCHASE) {
+            EXPECT_EQ(nested, ZUN_E_WIZARD_RUNNING);
+        }
         // One browser served the wait window and the wizard, and it ended
         // with the call, its profile with it.
         const auto messages = trace.Messages();

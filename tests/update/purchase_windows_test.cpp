@@ -26,6 +26,7 @@
 #include "engine_update.h"
 #include "file_bytes.h"
 #include "gateway/engine_module_info.h"
+#include "nested_purchase.h"
 #include "platform/module.h"
 #include "platform/module_loader.h"
 #include "platform/ui.h"
@@ -233,6 +234,11 @@ TEST(PurchaseCall, BothTypesReadTheLayoutOpenTheWizardAndEndWithoutStateWhenItCl
             EXPECT_TRUE(call.CloseWizard([&](HWND wizard) {
                 ExpectShownPurchaseWizard(wizard);
                 publisherDuringWizard = record.publisherID;
+                // A purchase from inside the wizard is refused at once; the
+                // wizard goes on.
+                EXPECT_EQ(testing::PurchaseInside(reinterpret_cast<platform::ui::WindowHandle>(wizard)),
+                          ZUN_E_WIZARD_RUNNING);
+                EXPECT_TRUE(IsWindowVisible(wizard));
             }));
             EXPECT_EQ(call.Result(), 0u);
         }

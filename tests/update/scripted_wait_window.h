@@ -17,6 +17,7 @@
 #include "update/wait_window_host.h"
 #include "update/wait_window_notices.h"
 #include "wizard/wait_dialog_notice.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun::testing {
 
@@ -42,21 +43,18 @@ public:
     // Destroys the window at the n-th refused notice (0: never).
     int closeAtRefusal = 0;
 
-    void ResetWaitClose() override { _closeRequested = false; }
+    void ResetWaitClose() override { _windows.ResetWaitRequests(); }
 
     void RunWaitWizard() override {
         std::this_thread::sleep_for(openDelay);
         TestDialog dialog;
-        dialog.onInit = [this](WindowHandle self) {
-            std::lock_guard<std::mutex> lock(_timerLock);
-            _window.store(self);
-            if (_closeRequested.load()) {
-                platform::ui::PostWindowTask(self, [self] { platform::ui::EndDialog(self, -1); });
-            }
-            if (_timerWanted) platform::ui::SetWindowTimer(self, kConnectionTimerId, kConnectionTimerPeriodMs);
-        };
+        dialog.onInit = [this](WindowHandle self) { _windows.WizardOpened(self, true); };
         dialog.handlers[platform::ui::kMsgClose] = [](WindowHandle self, uintptr_t, intptr_t) -> intptr_t {
             platform::ui::EndDialog(self, -1);
+            return 0;
+        };
+        dialog.handlers[platform::ui::kMsgDestroy] = [this](WindowHandle self, uintptr_t, intptr_t) -> intptr_t {
+            _windows.WizardClosed(self);
             return 0;
         };
         dialog.handlers[platform::ui::kMsgTimer] = [this](WindowHandle, uintptr_t id, intptr_t) -> intptr_t {
@@ -69,33 +67,14 @@ public:
         opened = std::chrono::steady_clock::now();
         dialog.Run();
         closed = std::chrono::steady_clock::now();
-        _window.store(nullptr);
         // A question still open is answered by the window's end.
         if (_openQuestion != nullptr) platform::sync::SignalEvent(_openQuestion);
         _openQuestion = nullptr;
     }
 
-    WindowHandle GetRunningWizardHWND() override {
-        const WindowHandle window = _window.load();
-        return platform::ui::IsWindow(window) ? window : nullptr;
-    }
-
-    void CloseRunningWizard() override {
-        _closeRequested = true;
-        const WindowHandle window = _window.load();
-        if (window != nullptr) platform::ui::SendWindowMessage(window, platform::ui::kMsgClose, 0, 0, nullptr);
-    }
-
-    Status SetConnectionTimer(bool running) override {
-        std::lock_guard<std::mutex> lock(_timerLock);
-        _timerWanted = running;
-        const WindowHandle window = _window.load();
-        if (window == nullptr) return 0;
-        return running ? platform::ui::SetWindowTimer(window, kConnectionTimerId, kConnectionTimerPeriodMs)
-                       : platform::ui::KillWindowTimer(window, kConnectionTimerId);
-    }
-
-    void UnregisterHostWindowClasses() override { ++unregistered; }
+    WindowHandle GetRunningWizardHWND() override { return _windows.RunningWizard(); }
+    void CloseRunningWizard() override { _windows.CloseRunningWizard(); }
+    void SetConnectionTimer(bool running) override { _windows.SetConnectionTimer(running); }
 
     std::vector<SeenNotice> Notices() {
         std::lock_guard<std::mutex> lock(_mutex);
@@ -109,14 +88,10 @@ public:
     }
 
     std::atomic<int> ticks{0};
-    std::atomic<int> unregistered{0};
     std::atomic<int> refused{0};
     std::chrono::steady_clock::time_point opened, closed;
 
 private:
-    std::mutex _timerLock;
-    bool _timerWanted = false;  // under _timerLock
-
     intptr_t OnNotice(WindowHandle self, uintptr_t kind, intptr_t lParam) {
         if (refuseNotices < 0 || refused.load() < refuseNotices) {
             if (++refused == closeAtRefusal) platform::ui::EndDialog(self, -1);
@@ -152,8 +127,8 @@ private:
         return 0;
     }
 
-    std::atomic<WindowHandle> _window{nullptr};
-    std::atomic<bool> _closeRequested{false};
+    // The engine's own bookkeeping of an open wizard window.
+    WizardWindowRegistry _windows;
     platform::sync::EventHandle _openQuestion = nullptr;
     std::mutex _mutex;
     std::vector<SeenNotice> _notices;

@@ -26,6 +26,8 @@
 #include "wizard/store_pages.h"
 #include "wizard/wizard_mode.h"
 #include "wizard/wizard_run.h"
+#include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -286,7 +288,7 @@ Status RunPurchase(GatewayRecord& record, const char* certificate, const std::st
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     ui::WindowHandle window = nullptr;
     while (std::chrono::steady_clock::now() < end) {
-        window = TheWizardController().GetRunningWizardHWND();
+        window = TheWizardWindowRegistry().RunningWizard();
         if (window != nullptr && Caption(window) == caption) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -351,7 +353,7 @@ TEST_F(StorePagesTest, TheCertificateNamesTheStoreHost) {
     }
     EXPECT_TRUE(navigated);
     EXPECT_EQ(TheWizardController().GetWizardMode(), WIZARDMODE_PURCHASECFU);
-    ui::SendWindowMessage(TheWizardController().GetRunningWizardHWND(), ui::kMsgClose, 0, 0, nullptr);
+    ui::SendWindowMessage(TheWizardWindowRegistry().RunningWizard(), ui::kMsgClose, 0, 0, nullptr);
     ASSERT_EQ(run.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     EXPECT_EQ(run.get(), 0u);
     EXPECT_EQ(record.cartStateOut, nullptr);

@@ -22,6 +22,8 @@
 #include "wizard/wait_sender.h"
 #include "wizard/wizard_mode.h"
 #include "wizard/wizard_run.h"
+#include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -37,9 +39,12 @@ constexpr int32_t kRefusedBeforeLoad = static_cast<int32_t>(ZUN_E_NOT_FOUND);
 // A phase that changes nothing: it tells whether the page is hooked up.
 constexpr uintptr_t kNoPhase = 99;
 
-std::unique_ptr<WizardRun> StartWaitWizard() {
+// As the handshake starts it: `timerWanted` is a network call begun before
+// the window exists.
+std::unique_ptr<WizardRun> StartWaitWizard(bool timerWanted = false) {
     TheWizardController().SetWizardMode(WIZARDMODE_WAIT);
-    TheWizardController().ResetWaitClose();
+    TheWizardWindowRegistry().ResetWaitRequests();
+    TheWizardWindowRegistry().SetConnectionTimer(timerWanted);
     auto record = std::make_shared<GatewayRecord>();
     record->wizardWidth = 500;
     record->wizardHeight = 200;
@@ -300,8 +305,7 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
     {
         // The handshake wants the timer before the window exists: the window
         // starts it as it opens.
-        ASSERT_EQ(TheWizardController().SetConnectionTimer(true), 0u);
-        auto run = StartWaitWizard();
+        auto run = StartWaitWizard(true);
         ASSERT_TRUE(run->WaitForWindow());
         ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.m_nWizardMode == WIZARDMODE_CONTACTING; }));
         run->Do([](CWizardDialog& dialog) {
@@ -314,7 +318,7 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
         EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"Update", "", 0, 0, 0}), 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         run->Do([](CWizardDialog& dialog) { EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE); });
-        EXPECT_EQ(TheWizardController().SetConnectionTimer(false), 0u);
+        TheWizardWindowRegistry().SetConnectionTimer(false);
         // Cancel outside the error state closes the window at once.
         run->Do([](CWizardDialog& dialog) { Click(dialog, "bQuit"); });
         ASSERT_TRUE(run->WaitForEnd());

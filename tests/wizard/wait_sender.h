@@ -10,14 +10,14 @@
 #include "platform/sync.h"
 #include "platform/ui.h"
 #include "wizard/wait_dialog_notice.h"
-#include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun::testing {
 
 // The send's result as the sender reads it, or 1 when the send failed.
 inline int32_t SendNotice(uintptr_t kind, intptr_t lParam) {
     intptr_t result = 0;
-    if (platform::ui::SendWindowMessage(TheWizardController().GetRunningWizardHWND(), WM_WAITDIALOGNOTICE, kind,
+    if (platform::ui::SendWindowMessage(TheWizardWindowRegistry().RunningWizard(), WM_WAITDIALOGNOTICE, kind,
                                         lParam, &result) != 0) {
         return 1;
     }
@@ -55,7 +55,7 @@ inline QuestionOutcome AskConnectionError(const char* topText, const char* botto
     const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         intptr_t result = 0;
-        if (platform::ui::SendWindowMessage(TheWizardController().GetRunningWizardHWND(), WM_WAITDIALOGNOTICE,
+        if (platform::ui::SendWindowMessage(TheWizardWindowRegistry().RunningWizard(), WM_WAITDIALOGNOTICE,
                                             CONNECTIONERROR, reinterpret_cast<intptr_t>(&notice), &result) != 0) {
             platform::sync::CloseEvent(event);
             outcome.answer = *slot;

@@ -19,6 +19,7 @@
 #include "wizard/local_store.h"
 #include "wizard/wizard_controller.h"
 #include "wizard/wizard_mode.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -78,7 +79,7 @@ protected:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(90);
         int shopperCode = -1;
         while (std::chrono::steady_clock::now() < end) {
-            if (ui::WindowHandle window = TheWizardController().GetRunningWizardHWND()) {
+            if (ui::WindowHandle window = TheWizardWindowRegistry().RunningWizard()) {
                 captions.insert(Caption(window));
             }
             shopperCode = shopper.Wait(std::chrono::milliseconds(20));
@@ -86,7 +87,7 @@ protected:
         }
         EXPECT_EQ(shopperCode, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ui::WindowHandle window = TheWizardController().GetRunningWizardHWND();
+        ui::WindowHandle window = TheWizardWindowRegistry().RunningWizard();
         while (!lastCaption.empty() && Caption(window) != lastCaption && std::chrono::steady_clock::now() < end) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }

@@ -10,6 +10,7 @@
 #include "platform/browser.h"
 #include "wizard/wizard_keyboard_hook.h"
 #include "wizard/wizard_run.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -95,7 +96,7 @@ TEST(WizardFrame, ControlClickOnTheZoneIconOpensTheAboutBox) {
             ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kZonePane, &zone);
             // Runs inside the About box's loop, when there is one.
             ui::PostWindowTask(dialog.Window(), [&] {
-                if (ui::WindowHandle box = TheWizardController().GetRunningEasterEggHWND()) {
+                if (ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout()) {
                     char text[64] = {};
                     ui::GetCaption(box, text, sizeof text);
                     caption = text;

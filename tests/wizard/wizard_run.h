@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "platform/ui.h"
-#include "wizard/wizard_controller.h"
+#include "wizard/wizard_window_registry.h"
 #include "wizard/wizard_dialog.h"
 
 namespace zun::testing {
@@ -54,7 +54,7 @@ public:
             std::lock_guard<std::mutex> lock(_lock);
             if (_dialog == nullptr) return nullptr;
         }
-        return TheWizardController().GetRunningWizardHWND();
+        return TheWizardWindowRegistry().RunningWizard();
     }
 
     bool WaitForWindow(std::chrono::milliseconds limit = std::chrono::seconds(30)) {

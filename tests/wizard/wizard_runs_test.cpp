@@ -13,6 +13,7 @@
 #include "ui/test_dialog.h"
 #include "wizard/wizard_controller.h"
 #include "wizard/wizard_mode.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -26,7 +27,7 @@ constexpr auto kBrowserStartLimit = std::chrono::seconds(30);
 bool WaitForRunningWizard() {
     const auto end = std::chrono::steady_clock::now() + kBrowserStartLimit;
     while (std::chrono::steady_clock::now() < end) {
-        if (TheWizardController().GetRunningWizardHWND() != nullptr) return true;
+        if (TheWizardWindowRegistry().RunningWizard() != nullptr) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
@@ -39,9 +40,10 @@ TEST(WizardRuns, WaitWizardIsRefusedWhileAWizardWindowExists) {
     testing::TraceCapture trace;
     Status status = 1;
     other.onInit = [&](ui::WindowHandle self) {
-        controller.SetRunningWizardHWND(self);
+        TheWizardWindowRegistry().WizardOpened(self, false);
         status = controller.RunWaitWizard();
         ui::EndDialog(self, 1);
+        TheWizardWindowRegistry().WizardClosed(self);
     };
     EXPECT_EQ(other.Run(), 1);
     EXPECT_EQ(status, 0u);
@@ -51,30 +53,32 @@ TEST(WizardRuns, WaitWizardIsRefusedWhileAWizardWindowExists) {
 
 TEST(WizardRuns, WaitWizardClosedBeforeItsWindowExistsEndsAsSoonAsItOpens) {
     WizardController& controller = TheWizardController();
-    controller.ResetWaitClose();
-    controller.CloseRunningWizard();  // the worker finished first: no window yet
+    WizardWindowRegistry& windows = TheWizardWindowRegistry();
+    windows.ResetWaitRequests();
+    windows.CloseRunningWizard();  // the worker finished first: no window yet
     testing::TraceCapture trace;
     auto run = std::async(std::launch::async, [&] { return controller.RunWaitWizard(); });
     ASSERT_EQ(run.wait_for(kBrowserStartLimit), std::future_status::ready);
     EXPECT_EQ(run.get(), 0u);
     EXPECT_EQ(controller.GetWizardMode(), WIZARDMODE_WAIT);
     EXPECT_THAT(trace.Messages(), Contains(HasSubstr("Preparing to call DoModal()")));
-    EXPECT_EQ(controller.GetRunningWizardHWND(), nullptr);
-    controller.ResetWaitClose();
+    EXPECT_EQ(windows.RunningWizard(), nullptr);
+    windows.ResetWaitRequests();
 }
 
 TEST(WizardRuns, WaitWizardStaysUntilClosedOnceTheRequestIsReset) {
     WizardController& controller = TheWizardController();
-    controller.CloseRunningWizard();
-    controller.ResetWaitClose();  // a new handshake forgets the old request
+    WizardWindowRegistry& windows = TheWizardWindowRegistry();
+    windows.CloseRunningWizard();
+    windows.ResetWaitRequests();  // a new handshake forgets the old request
     auto run = std::async(std::launch::async, [&] { return controller.RunWaitWizard(); });
     ASSERT_TRUE(WaitForRunningWizard());
     EXPECT_EQ(run.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
-    controller.CloseRunningWizard();
+    windows.CloseRunningWizard();
     ASSERT_EQ(run.wait_for(kBrowserStartLimit), std::future_status::ready);
     EXPECT_EQ(run.get(), 0u);
-    EXPECT_EQ(controller.GetRunningWizardHWND(), nullptr);
-    controller.ResetWaitClose();
+    EXPECT_EQ(windows.RunningWizard(), nullptr);
+    windows.ResetWaitRequests();
 }
 
 // Runs the About box from inside another dialog's loop, as the wizard does,
@@ -89,13 +93,13 @@ struct AboutBox {
         owner.onInit = [&](ui::WindowHandle self) {
             ui::PostWindowTask(self, [&, self] {
                 ui::PostWindowTask(self, [&] {
-                    ui::WindowHandle box = TheWizardController().GetRunningEasterEggHWND();
+                    ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout();
                     opened = box != nullptr;
                     if (box == nullptr) return;
                     inspect(box);
                     // Esc is taken and does nothing; OK (Enter) closes.
                     ui::SendWindowMessage(box, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdCancel), 0, nullptr);
-                    EXPECT_EQ(TheWizardController().GetRunningEasterEggHWND(), box);
+                    EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), box);
                     ui::SendWindowMessage(box, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdOk), 0, nullptr);
                 });
                 status = TheWizardController().RunEasterEgg(kind, publisherID, sku, affiliateID, trackingID);
@@ -103,7 +107,7 @@ struct AboutBox {
             });
         };
         EXPECT_EQ(owner.Run(), 1);
-        EXPECT_EQ(TheWizardController().GetRunningEasterEggHWND(), nullptr);
+        EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), nullptr);
     }
 };
 

@@ -15,6 +15,7 @@
 #include "wizard/png_file.h"
 #include "wizard/wizard_keyboard_hook.h"
 #include "wizard/wizard_run.h"
+#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -179,14 +180,14 @@ TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
         bool closedByEnter = false;
         run.Do([&](CWizardDialog& dialog) {
             ui::PostWindowTask(dialog.Window(), [&] {
-                ui::WindowHandle box = TheWizardController().GetRunningEasterEggHWND();
+                ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout();
                 ASSERT_NE(box, nullptr);
                 Screenshot(box, name);
                 PostMessageA(Hwnd(box), WM_KEYDOWN, VK_ESCAPE, 0);
                 PostMessageA(Hwnd(box), WM_KEYUP, VK_ESCAPE, 0);
                 ui::PostWindowTask(dialog.Window(), [&, box] {
                     EXPECT_TRUE(IsWindow(Hwnd(box)));
-                    EXPECT_EQ(TheWizardController().GetRunningEasterEggHWND(), box);
+                    EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), box);
                     PostMessageA(Hwnd(box), WM_KEYDOWN, VK_RETURN, 0);
                     PostMessageA(Hwnd(box), WM_KEYUP, VK_RETURN, 0);
                     closedByEnter = true;
@@ -197,7 +198,7 @@ TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
             SendMessageA(Hwnd(dialog.StatusBar()), WM_LBUTTONDOWN, keys, MAKELPARAM(zone.left + 5, zone.top + 4));
         });
         EXPECT_TRUE(closedByEnter);
-        EXPECT_EQ(TheWizardController().GetRunningEasterEggHWND(), nullptr);
+        EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), nullptr);
     };
     about(MK_LBUTTON | MK_CONTROL, "about-engine");
     about(MK_LBUTTON | MK_CONTROL | MK_SHIFT, "about-affiliation");

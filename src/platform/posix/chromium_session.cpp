@@ -125,9 +125,9 @@ int32_t LockValueOf(const Json& state) {
         cipher.find("CHACHA20") != std::string::npos) {
         return browser::kLockSecure128Bit;
     }
-    if (cipher.find("56") != std::string::npos) return 4;
-    if (cipher.find("40") != std::string::npos) return 3;
-    return 5;  // secure, strength unknown
+    if (cipher.find("56") != std::string::npos) return browser::kLockSecure56Bit;
+    if (cipher.find("40") != std::string::npos) return browser::kLockSecure40Bit;
+    return browser::kLockSecureUnknownBits;
 }
 
 // The arguments of a Runtime.callFunctionOn, as plain values.

@@ -805,8 +805,4 @@ ModuleInstance GetModuleInstance() {
     return info.dli_fbase;
 }
 
-void UnregisterHostWindowClasses() {
-    // The headless window system registers no window classes.
-}
-
 }  // namespace zun::platform::ui

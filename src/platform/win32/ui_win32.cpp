@@ -169,7 +169,11 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
 Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler, intptr_t initParam,
                       intptr_t* code) {
     InitCommonControls();
-    if (templateId == kWizardDialogTemplate) {
+    // The browser host's window class lives as long as the dialog that
+    // needs it: a class left registered under this module would keep a newly
+    // installed engine, loaded at the same address, from registering its own.
+    const bool hostsBrowser = templateId == kWizardDialogTemplate;
+    if (hostsBrowser) {
         const Status status = win32::RegisterBrowserHostClass(Instance());
         if (status != 0) return status;
     }
@@ -177,6 +181,9 @@ Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler
     SetLastError(0);
     const INT_PTR result = DialogBoxParamA(Instance(), MAKEINTRESOURCEA(templateId), ToHwnd(owner), DialogProc,
                                            reinterpret_cast<LPARAM>(&start));
+    const DWORD dialogError = GetLastError();
+    if (hostsBrowser) win32::UnregisterBrowserHostClass(Instance());
+    SetLastError(dialogError);
     // -1 is also a code a dialog may end with; it means failure only when the
     // dialog was never created.
     if (result == -1 && !start.created) return LastErrorOr(ZUN_E_NOT_FOUND);
@@ -480,6 +487,5 @@ void RemoveKeyboardHook() {
 
 ModuleInstance GetModuleInstance() { return EngineModule(); }
 
-void UnregisterHostWindowClasses() { win32::UnregisterBrowserHostClass(Instance()); }
 
 }  // namespace zun::platform::ui
