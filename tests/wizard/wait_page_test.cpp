@@ -278,7 +278,7 @@ TEST(WaitPage, AsAPersonGetsItTheWholePageCentredAndRealClicksAnswer) {
                            .find(shown) != std::string::npos;
             })) << key;
         }
-        EXPECT_EQ(TheWizardController().GetRunningEasterEggHWND(), nullptr);
+        EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), nullptr);
         ui::SendWindowMessage(run->Window(), ui::kMsgClose, 0, 0, nullptr);
         ASSERT_TRUE(run->WaitForEnd());
         unsetenv("DISPLAY");
