@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "browser/browser_environment.h"
+#include "page_size.h"
 
 namespace zun {
 namespace {
@@ -47,18 +48,6 @@ void ExpectSameRect(const ui::Rect& a, const ui::Rect& b) {
     EXPECT_EQ(a.bottom, b.bottom);
 }
 
-// The page's size once the browser has laid it out for `width` x `height`:
-// the page of a window with a tab strip or an address bar comes out shorter.
-std::vector<double> PageSizeFor(BrowserHarness& harness, double width, double height) {
-    std::vector<double> size;
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        harness.Do([&] { harness.Browser().EvaluateNumbers("[innerWidth, innerHeight]", &size); });
-        if (size == std::vector<double>{width, height}) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return size;
-}
-
 TEST(WindowFrame, BrowserWindowFollowsTheDialogWithThePageFillingItAndHidesWithIt) {
     BrowserHarness& harness = TheBrowser();
     WindowState sized = StateAfter(harness, [](ui::WindowHandle dialog) {
@@ -68,7 +57,9 @@ TEST(WindowFrame, BrowserWindowFollowsTheDialogWithThePageFillingItAndHidesWithI
     EXPECT_EQ(sized.state, "normal");
     EXPECT_EQ(sized.dialog.Width(), 700);
     ExpectSameRect(sized.browser, sized.dialog);
-    EXPECT_EQ(PageSizeFor(harness, 700, 500), (std::vector<double>{700, 500}));
+    std::vector<double> page;
+    harness.Do([&] { page = testing::SettledPageSize(harness.Browser(), {700, 500}); });
+    EXPECT_EQ(page, (std::vector<double>{700, 500}));
 
     // Hidden as the wizard hides its window: out of sight.
     WindowState hidden = StateAfter(harness, [](ui::WindowHandle dialog) {

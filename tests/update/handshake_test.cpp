@@ -86,6 +86,7 @@ TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAg
     // Other tests share the store server: this one marks its requests.
     PurchaseRecord first("update-cycle");
     ScriptedWaitWindow waitWindow;
+    waitWindow.awaitWindow = true;
     EXPECT_EQ(DoInitialHandShake(&first.record, &first.certificate, waitWindow), ZUN_E_ENGINE_UPDATED);
     EXPECT_EQ(first.record.engineUpdated, 1u);
     // The layout is not asked for: its fields keep what they held.
@@ -138,6 +139,7 @@ TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAg
 TEST(HandShake, WithoutAnUpdateItReadsTheLayoutAndKeepsTheWindowAMomentWhenQuick) {
     PurchaseRecord purchase("noupdate");
     ScriptedWaitWindow waitWindow;
+    waitWindow.awaitWindow = true;
     const std::string before = testing::RequestLog();
     EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0u);
     const std::string requests = testing::RequestLog().substr(before.size());
@@ -146,9 +148,9 @@ TEST(HandShake, WithoutAnUpdateItReadsTheLayoutAndKeepsTheWindowAMomentWhenQuick
     EXPECT_EQ(purchase.record.updateFilePath[0], '\0');
     EXPECT_FALSE(waitWindow.Saw(ENGINEAUTOUPDATE));
     EXPECT_FALSE(waitWindow.Saw(CONNECTIONERROR));
-    // Each network call ends well within the timer's period.
-    EXPECT_EQ(waitWindow.ticks.load(), 0);
-    EXPECT_GE(Milliseconds(waitWindow.closed - waitWindow.opened), 950);
+    // The window, up before the work ended, is kept until at least a second
+    // after the wait began, however late it opened.
+    EXPECT_GE(Milliseconds(waitWindow.closed - waitWindow.started), 950);
 }
 
 TEST(HandShake, TheRepliesDecideTheOutcome) {
@@ -264,6 +266,7 @@ TEST(HandShake, OnlyANewerBuildSignedWithATrustedKeyIsHandedOverAndARefusalLetsT
 TEST(HandShake, ADownloadWithoutLengthEndsAt2048Of2048) {
     PurchaseRecord purchase("update-nolength");
     ScriptedWaitWindow waitWindow;
+    waitWindow.awaitWindow = true;
     EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), ZUN_E_ENGINE_UPDATED);
     std::remove(purchase.record.updateFilePath);
     const auto notices = waitWindow.Notices();

@@ -42,13 +42,22 @@ public:
     int refuseNotices = 0;
     // Destroys the window at the n-th refused notice (0: never).
     int closeAtRefusal = 0;
+    // The worker's look-ups of the window wait until it has opened (for a
+    // bound): its notices then reach it even when the worker would finish
+    // before the window is up, as it may under load.
+    bool awaitWindow = false;
 
     void ResetWaitClose() override { _windows.ResetWaitRequests(); }
 
     void RunWaitWizard() override {
+        // The handshake counts its wait from here.
+        started = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(openDelay);
         TestDialog dialog;
-        dialog.onInit = [this](WindowHandle self) { _windows.WizardOpened(self, true); };
+        dialog.onInit = [this](WindowHandle self) {
+            _windows.WizardOpened(self, true);
+            _everOpened = true;
+        };
         dialog.handlers[platform::ui::kMsgClose] = [](WindowHandle self, uintptr_t, intptr_t) -> intptr_t {
             platform::ui::EndDialog(self, -1);
             return 0;
@@ -64,7 +73,6 @@ public:
         dialog.handlers[WM_WAITDIALOGNOTICE] = [this](WindowHandle self, uintptr_t kind, intptr_t lParam) {
             return OnNotice(self, kind, lParam);
         };
-        opened = std::chrono::steady_clock::now();
         dialog.Run();
         closed = std::chrono::steady_clock::now();
         // A question still open is answered by the window's end.
@@ -72,7 +80,13 @@ public:
         _openQuestion = nullptr;
     }
 
-    WindowHandle GetRunningWizardHWND() override { return _windows.RunningWizard(); }
+    WindowHandle GetRunningWizardHWND() override {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (awaitWindow && !_everOpened && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return _windows.RunningWizard();
+    }
     void CloseRunningWizard() override { _windows.CloseRunningWizard(); }
     void SetConnectionTimer(bool running) override { _windows.SetConnectionTimer(running); }
 
@@ -89,7 +103,7 @@ public:
 
     std::atomic<int> ticks{0};
     std::atomic<int> refused{0};
-    std::chrono::steady_clock::time_point opened, closed;
+    std::chrono::steady_clock::time_point started, closed;
 
 private:
     intptr_t OnNotice(WindowHandle self, uintptr_t kind, intptr_t lParam) {
@@ -132,6 +146,7 @@ private:
     platform::sync::EventHandle _openQuestion = nullptr;
     std::mutex _mutex;
     std::vector<SeenNotice> _notices;
+    std::atomic<bool> _everOpened{false};
     int _questions = 0;
 };
 

@@ -10,11 +10,13 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "dom/html_element_event_receiver.h"
 #include "hex_text.h"
+#include "page_size.h"
 #include "net/store_host.h"
 #include "platform/posix/chromium_browser.h"
 #include "shopper/purchase_info.h"
@@ -169,6 +171,12 @@ TEST_F(StorePagesTest, PrefillPostAndEveryPageUpToTheInvoiceWithItsLinks) {
         ui::GetWindowRect(dialog.Window(), &rect);
         EXPECT_EQ(rect.Width(), 900);
         EXPECT_EQ(rect.Height(), area.Height());  // cut to the work area
+        // The page fills the resized window, which stays on the screen.
+        const std::vector<double> size = {900, static_cast<double>(area.Height())};
+        EXPECT_EQ(testing::SettledPageSize(*static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser()), size),
+                  size);
+        EXPECT_GE(rect.left, area.left);
+        EXPECT_EQ(rect.top, area.top);
         // The browser area grows by the same amounts as the window.
         ui::Rect browserArea;
         ui::GetClientRect(ui::GetDialogItem(dialog.Window(), ui::kBrowserControlId), &browserArea);

@@ -5,10 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <iostream>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "child_process.h"
 #include "dom/html_element.h"
+#include "own_display.h"
+#include "page_size.h"
+#include "wizard/local_store.h"
 #include "platform/posix/chromium_browser.h"
 #include "trace_capture.h"
 #include "wizard/wait_dialog_notice.h"
@@ -125,10 +132,15 @@ TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
 
     // Progress: a bar is made when a progress phase finds none; the percent
     // rules; a begin keeps an existing bar; complete removes it.
+    // The page shows the bar as it is.
     const auto position = [&] {
         int32_t value = -1;
         run->Do([&](CWizardDialog& dialog) {
             value = dialog.ProgressBar() != nullptr ? ui::GetProgressPosition(dialog.ProgressBar()) : -1;
+            std::vector<double> shown;
+            static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser())
+                ->EvaluateNumbers("Array.from(document.querySelectorAll('progress'), (bar) => bar.value)", &shown);
+            EXPECT_EQ(shown, value < 0 ? std::vector<double>{} : std::vector<double>{double(value)});
         });
         return value;
     };
@@ -202,6 +214,77 @@ TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
     const auto unanswered = closed.get();
     EXPECT_TRUE(unanswered.signalled);
     EXPECT_EQ(unanswered.answer, testing::kNoAnswer);
+}
+
+// Keys that stand for the status bar's icons, and what the box they open says.
+const std::vector<std::tuple<const char*, int, int, const char*>> kKeysAndBoxes = {
+    {"i", 73, 2, "not come over a secure connection"},
+    {"F1", 112, 0, "About Orvella Engine\nDEBUG Brevik.dll, Version "}};
+
+// The wait window as a person gets it, headless and on a display of its
+// own: the page fills the 500 x 200 window, which is centred on the screen,
+// and an outside program's real clicks on Retry and Cancel, through the
+// browser's debugging port, answer the question.
+TEST(WaitPage, AsAPersonGetsItTheWholePageCentredAndRealClicksAnswer) {
+    for (const bool visible : {false, true}) {
+        std::optional<testing::OwnDisplay> display;
+        if (visible) {
+            display.emplace(1024, 700);
+            if (display->Name().empty()) {
+                std::cout << "no X server (Xvfb) could start: the visible window is not judged\n";
+                continue;
+            }
+            setenv("DISPLAY", display->Name().c_str(), 1);
+        }
+        const int port = testing::FreePort();
+        setenv("ZUN_BROWSER_HEADLESS", visible ? "0" : "1", 1);
+        setenv("ZUN_BROWSER_FLAGS", ("--remote-debugging-port=" + std::to_string(port)).c_str(), 1);
+        auto run = StartWaitWizard();
+        ASSERT_TRUE(run->WaitForWindow());
+        ASSERT_TRUE(WaitForPage(*run));
+        for (const char* answer : {"retry", "cancel"}) {
+            auto asked = std::async(std::launch::async, [] { return AskConnectionError("No connection", "Retry?"); });
+            ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.IsConnectionErrorQuestionOpen(); }));
+            run->Do([&](CWizardDialog& dialog) {
+                auto* chromium = static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser());
+                EXPECT_EQ(testing::SettledPageSize(*chromium, {500, 200}), (std::vector<double>{500, 200}))
+                    << (visible ? "visible" : "headless");
+                ui::Rect window;
+                std::string state;
+                ASSERT_EQ(chromium->GetWindowBounds(&window, &state), 0u);
+                if (visible) {
+                    EXPECT_EQ(window.left, (1024 - 500) / 2);
+                    EXPECT_EQ(window.top, (700 - 200) / 2);
+                }
+            });
+            testing::ChildProcess shopper({"/usr/bin/python3", ZUN_SHOPPER, "--port", std::to_string(port),
+                                           "--answer", answer, "--stop-at", "wait", "--timeout", "30"});
+            EXPECT_EQ(shopper.Wait(std::chrono::seconds(40)), 0);
+            const auto outcome = asked.get();
+            EXPECT_TRUE(outcome.signalled);
+            EXPECT_EQ(outcome.answer, std::string(answer) == "retry" ? 4u : 2u);
+        }
+        // The status bar's icons by key: Ctrl+I finds no lock on this page;
+        // F1 shows the About box as a message box whose OK ends it (taken at
+        // once when headless; on a display it waits for a person).
+        for (const auto& [key, code, modifiers, shown] : visible ? decltype(kKeysAndBoxes){} : kKeysAndBoxes) {
+            run->Do([&, key = key, code = code, modifiers = modifiers](CWizardDialog& dialog) {
+                EXPECT_EQ(static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser())->PressKey(key, code, modifiers),
+                          0u);
+            });
+            EXPECT_TRUE(run->WaitUntil([shown = shown](CWizardDialog& dialog) {
+                return static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser())
+                           ->LastDialogMessage()
+                           .find(shown) != std::string::npos;
+            })) << key;
+        }
+        EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), nullptr);
+        ui::SendWindowMessage(run->Window(), ui::kMsgClose, 0, 0, nullptr);
+        ASSERT_TRUE(run->WaitForEnd());
+        unsetenv("DISPLAY");
+    }
+    setenv("ZUN_BROWSER_HEADLESS", "1", 1);
+    unsetenv("ZUN_BROWSER_FLAGS");
 }
 
 TEST(WaitPage, NoticesOutsideTheWaitModesAreIgnored) {

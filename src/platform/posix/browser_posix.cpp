@@ -41,9 +41,9 @@ Status ChromiumBrowser::Click(dom::Element& element) {
     return _session->ClickAt(objectId);
 }
 
-Status ChromiumBrowser::PressKey(const char* key, int windowsKeyCode) {
+Status ChromiumBrowser::PressKey(const char* key, int windowsKeyCode, int modifiers) {
     if (key == nullptr) return ZUN_E_INVALID_ARG;
-    return _session->PressKey(key, windowsKeyCode);
+    return _session->PressKey(key, windowsKeyCode, modifiers);
 }
 
 Status ChromiumBrowser::GetWindowBounds(ui::Rect* bounds, std::string* state) {

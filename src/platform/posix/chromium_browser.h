@@ -26,8 +26,9 @@ public:
 
     // A mouse click at the centre of the element, as a person makes it.
     Status Click(dom::Element& element);
-    // A key pressed and released in the page, as a person presses it.
-    Status PressKey(const char* key, int windowsKeyCode);
+    // A key pressed and released in the page, as a person presses it, with
+    // `modifiers` held (1 Alt, 2 Ctrl, 4 Meta, 8 Shift).
+    Status PressKey(const char* key, int windowsKeyCode, int modifiers = 0);
     // The browser window's bounds and state ("normal", "minimized", ...).
     Status GetWindowBounds(ui::Rect* bounds, std::string* state);
     // The page's target id, as other DevTools clients name it.

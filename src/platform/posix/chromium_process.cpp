@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "base/trace.h"
@@ -14,6 +15,9 @@ namespace zun::platform::posix {
 namespace {
 
 constexpr char kDefaultBrowser[] = "/usr/lib/chromium/chromium";
+constexpr char kProfilePreferences[] =
+    R"({"autofill": {"profile_enabled": false, "credit_card_enabled": false},)"
+    R"( "credentials_enable_service": false, "profile": {"password_manager_enabled": false}})";
 // How long a kept window may take to show its empty page: 2 s.
 constexpr int kLoadChecks = 80;
 constexpr std::chrono::milliseconds kLoadCheckInterval{25};
@@ -82,6 +86,14 @@ Status ChromiumProcess::Start(const BrowserLaunch& launch, const ui::Rect& windo
     arguments.push_back("--window-size=" + std::to_string(std::max(window.Width(), 1)) + "," +
                         std::to_string(std::max(window.Height(), 1)));
     arguments.push_back(std::string("--app=") + kStartPage);
+    // The profile's settings: the browser offers to keep neither addresses
+    // nor cards nor passwords typed into the store, so no prompt of its own
+    // appears over the page.
+    std::error_code made;
+    std::filesystem::create_directories(_profileDir + "/profile/Default", made);
+    if (std::ofstream preferences(_profileDir + "/profile/Default/Preferences"); preferences) {
+        preferences << kProfilePreferences;
+    }
     const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + _profileDir + "/config",
                                                   "XDG_CACHE_HOME=" + _profileDir + "/cache"};
     ZUN_TRACE("ZUN: ChromiumSession::Open(): starting %s (%s)", launch.program.c_str(),

@@ -41,13 +41,46 @@ constexpr char kClickListener[] = R"(function (id) {
 // world, so the page's own script can neither call it nor fake the key.
 constexpr char kKeyWorld[] = "__zunKeys";
 constexpr char kKeyBinding[] = "__zunKey";
+// The other keys are what the status bar's icons give on Windows: Ctrl+I
+// the store's certificate (the lock), F1 the About box (the zone icon; with
+// Shift its affiliation page). The browser does nothing else with them.
 constexpr char kKeyListener[] = R"(window.addEventListener('keydown', (event) => {
-    if (event.isTrusted && event.key === 'Escape') __zunKey('Escape');
+    if (!event.isTrusted || event.altKey || event.metaKey) return;
+    let key = null;
+    if (event.key === 'Escape') key = 'Escape';
+    if (event.key === 'i' && event.ctrlKey) key = 'Certificate';
+    if (event.key === 'F1' && !event.ctrlKey) key = event.shiftKey ? 'AboutAffiliation' : 'About';
+    if (key === null) return;
+    if (key !== 'Escape') event.preventDefault();
+    __zunKey(key);
 }, true);)";
+
+// What a person sees on Ctrl+I when the page did not come over a secure
+// connection: there is no certificate to show.
+constexpr char kNotSecureText[] = "This page did not come over a secure connection: there is no certificate to show.";
 
 // A visible alert waits for the person in front of it; this bounds the wait
 // for one who has walked away (a headless page's alert is taken at once).
 constexpr std::chrono::milliseconds kAlertLimit = std::chrono::minutes(10);
+
+// The progress bar of the dialog, drawn at the bottom left of one of the
+// engine's own pages (the wait page), where it does not cover the page's
+// buttons; -1 removes it.
+constexpr char kProgressScript[] = R"(function (percent) {
+    let bar = document.getElementById('__zunProgress');
+    if (percent < 0) {
+        if (bar) bar.remove();
+        return;
+    }
+    if (!bar) {
+        bar = document.createElement('progress');
+        bar.id = '__zunProgress';
+        bar.max = 100;
+        bar.style.cssText = 'position: fixed; left: 8px; bottom: 8px; width: 96px; height: 14px';
+        document.body.appendChild(bar);
+    }
+    bar.value = percent;
+})";
 
 // Bounds on what the page reports of its window and screen.
 constexpr double kMostFrame = 400;
@@ -219,7 +252,27 @@ Status ChromiumSession::Attach() {
     ui::ObserveWindowPlacement(_dialog, [weak](const ui::Rect& rect, bool inSight) {
         if (auto self = weak.lock()) self->FollowDialog(rect, inSight);
     });
+    ui::ObserveProgress(_dialog, [weak](int32_t percent) {
+        if (auto self = weak.lock()) self->ShowProgress(percent);
+    });
+    ui::PresentDialogsOf(_dialog, [weak](ui::WindowHandle dialog) {
+        if (auto self = weak.lock()) self->PresentDialog(dialog);
+    });
     return 0;
+}
+
+void ChromiumSession::PresentDialog(ui::WindowHandle dialog) {
+    // A message box over the page; its OK is the dialog's OK.
+    if (_closed) return;
+    Alert(ui::DialogText(dialog));
+    ui::SendWindowMessage(dialog, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdOk), 0, nullptr);
+}
+
+void ChromiumSession::ShowProgress(int32_t percent) {
+    // Only the engine's own pages show it: a store page is not the engine's
+    // to draw on.
+    if (_closed || !_ownPage) return;
+    Evaluate("(" + std::string(kProgressScript) + ")(" + std::to_string(percent) + ")", nullptr);
 }
 
 void ChromiumSession::MeasureWindow() {
@@ -273,6 +326,8 @@ void ChromiumSession::FollowDialog(const ui::Rect& rect, bool inSight) {
 void ChromiumSession::Close() {
     _closed = true;
     ui::ObserveWindowPlacement(_dialog, nullptr);
+    ui::ObserveProgress(_dialog, nullptr);
+    ui::PresentDialogsOf(_dialog, nullptr);
     if (!_process) return;
     _process->Route(nullptr);
     _pipe = nullptr;
@@ -454,6 +509,7 @@ void ChromiumSession::Deliver(int attachment, const std::string& method, const J
         const Json& frame = ObjectField(params, "frame");
         if (FieldOf(frame, "parentId") == nullptr) {
             _currentUrl = EngineUrlOf(TextField(frame, "url") + TextField(frame, "urlFragment"));
+            _ownPage = IsEmbeddedOriginUrl(TextField(frame, "url"));
         }
     } else if (method == "Page.loadEventFired") {
         if (_currentUrl.empty() || _currentUrl == kStartPage) return;
@@ -467,6 +523,20 @@ void ChromiumSession::Deliver(int attachment, const std::string& method, const J
         _events.OnSetSecureLockIcon(LockValueOf(ObjectField(params, "visibleSecurityState")));
     } else if (method == "Runtime.bindingCalled") {
         DeliverClick(params);
+    }
+}
+
+void ChromiumSession::DeliverKey(const std::string& key) {
+    if (key == "Escape") {
+        // As the dialog manager turns Esc into IDCANCEL.
+        ui::SendWindowMessage(_dialog, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdCancel), 0, nullptr);
+    } else if (key == "Certificate") {
+        if (ui::ClickStatusBarIcon(_dialog, ui::kLockIcon, true, ui::kMouseLeftButton) == ZUN_E_NOT_FOUND) {
+            Alert(kNotSecureText);
+        }
+    } else if (key == "About" || key == "AboutAffiliation") {
+        const uintptr_t keys = ui::kMouseLeftButton | ui::kMouseControl | (key == "About" ? 0 : ui::kMouseShift);
+        ui::ClickStatusBarIcon(_dialog, ui::kZoneIcon, false, keys);
     }
 }
 
@@ -486,8 +556,7 @@ void ChromiumSession::StartNewObjectGroup() {
 void ChromiumSession::DeliverClick(const Json& params) {
     const std::string binding = TextField(params, "name");
     if (binding == kKeyBinding) {
-        // Esc in the page, as the dialog manager turns it into IDCANCEL.
-        ui::SendWindowMessage(_dialog, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdCancel), 0, nullptr);
+        DeliverKey(TextField(params, "payload"));
         return;
     }
     if (binding != kClickBinding) return;
@@ -672,12 +741,13 @@ Status ChromiumSession::ClickAt(const std::string& objectId) {
     return 0;
 }
 
-Status ChromiumSession::PressKey(const std::string& key, int windowsKeyCode) {
+Status ChromiumSession::PressKey(const std::string& key, int windowsKeyCode, int modifiers) {
     for (const char* type : {"keyDown", "keyUp"}) {
         const Status status = Command("Input.dispatchKeyEvent", {{"type", type},
                                                                  {"key", key},
                                                                  {"code", key},
-                                                                 {"windowsVirtualKeyCode", windowsKeyCode}});
+                                                                 {"windowsVirtualKeyCode", windowsKeyCode},
+                                                                 {"modifiers", modifiers}});
         if (status != 0) return status;
     }
     return 0;

@@ -7,8 +7,9 @@
 // a script dialog) are answered on the reader thread.
 //
 // The browser's window is the dialog's visible frame: it follows the
-// dialog's placement, a person closing it sends the dialog WM_CLOSE, and Esc
-// pressed in the page sends it IDCANCEL.
+// dialog's placement, a person closing it sends the dialog WM_CLOSE, Esc
+// pressed in the page sends it IDCANCEL, and Ctrl+I and F1 stand for clicks
+// on the status bar's lock and zone icons.
 #pragma once
 
 #include <chrono>
@@ -69,7 +70,8 @@ public:
     // What a person does: a mouse click at the centre of the element, a key
     // pressed and released in the page.
     Status ClickAt(const std::string& objectId);
-    Status PressKey(const std::string& key, int windowsKeyCode);
+    // `modifiers` as the protocol counts them: 1 Alt, 2 Ctrl, 4 Meta, 8 Shift.
+    Status PressKey(const std::string& key, int windowsKeyCode, int modifiers = 0);
     // The browser window's bounds and state ("normal", "minimized", ...).
     Status GetWindowBounds(ui::Rect* bounds, std::string* state);
     // The page's target, as other DevTools clients name it.
@@ -88,12 +90,19 @@ private:
     // area from the page.
     void MeasureWindow();
     void FollowDialog(const ui::Rect& rect, bool inSight);
+    // Shows a dialog without a browser of its own (the About box) as a
+    // message box of the page.
+    void PresentDialog(ui::WindowHandle dialog);
+    // Shows the dialog's progress bar on the engine's own pages.
+    void ShowProgress(int32_t percent);
     // `attachment` numbers the process the event came from.
     void OnEvent(int attachment, const std::string& method, const Json& params, const std::string& sessionId);
     void OnPausedRequest(const Json& params, const std::string& sessionId, std::unique_lock<std::mutex>& lock);
     // On the dialog's thread.
     void Deliver(int attachment, const std::string& method, const Json& params);
     void DeliverClick(const Json& params);
+    // A key of the person's that stands for a click of the dialog's.
+    void DeliverKey(const std::string& key);
     void StartNewObjectGroup();
     // The engine's click world in the shown document, created on first use.
     Status ClickWorld(int64_t* context);
@@ -125,6 +134,7 @@ private:
     int _attachment = 0;  // the processes attached to so far
     int64_t _windowId = 0;
     std::string _currentUrl;
+    bool _ownPage = false;  // the shown page is one of the engine's own
     std::map<int, dom::ClickSink*> _clicks;
     int64_t _clickWorld = 0;
     std::string _clickWorldGroup;  // the object group of the document it belongs to

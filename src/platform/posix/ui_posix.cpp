@@ -71,6 +71,8 @@ struct Window {
     std::deque<std::shared_ptr<Pending>> queue;
     std::vector<Timer> timers;
     std::shared_ptr<PlacementObserver> placementObserver;
+    std::shared_ptr<ProgressObserver> progressObserver;
+    std::shared_ptr<DialogPresenter> presenter;
 };
 
 // Dialog units to pixels for the dialogs' 8-point font.
@@ -81,6 +83,8 @@ constexpr int32_t DialogUnitsY(int32_t units) { return units * 13 / 8; }
 constexpr int32_t kFrameX = 6;
 constexpr int32_t kFrameY = 29;
 constexpr int32_t kStatusBarHeight = 22;
+// How far a status bar pane's icon lies inside the pane.
+constexpr int32_t kIconInset = 4;
 constexpr Rect kDefaultWorkArea{0, 0, 1920, 1040};
 
 struct ControlTemplate {
@@ -284,6 +288,19 @@ void NotifyPlacement(WindowHandle handle) {
     (*observer)(rect, inSight);
 }
 
+// Tells the progress observer of the dialog that `bar` belongs to what the
+// bar shows now (-1: the bar is gone).
+void NotifyProgress(uintptr_t dialogId, int32_t percent) {
+    std::shared_ptr<ProgressObserver> observer;
+    {
+        std::lock_guard<std::mutex> lock(gLock);
+        auto it = gWindows.find(dialogId);
+        if (it == gWindows.end() || !it->second->progressObserver) return;
+        observer = it->second->progressObserver;
+    }
+    (*observer)(percent);
+}
+
 // A change of a window's geometry, then the news to its observer.
 Status ChangePlacement(WindowHandle handle, const std::function<void(Window&)>& change) {
     const Status status = WithWindow(handle, change);
@@ -343,11 +360,24 @@ Status RunModalDialog(int templateId, WindowHandle owner, DialogHandler& handler
         child.rect = {DialogUnitsX(control.units.left), DialogUnitsY(control.units.top),
                       DialogUnitsX(control.units.right), DialogUnitsY(control.units.bottom)};
     }
-    (void)owner;  // headless windows have no z-order; owners matter for centring only
+    // Headless windows have no z-order; owners matter for centring, and for
+    // showing a dialog that has no browser of its own.
+    std::shared_ptr<DialogPresenter> presenter;
+    const bool ownBrowser = std::any_of(dialogTemplate->controls.begin(), dialogTemplate->controls.end(),
+                                        [](const ControlTemplate& control) { return control.id == kBrowserControlId; });
+    if (Window* ownerWindow = owner == nullptr ? nullptr : Find(owner); ownerWindow != nullptr && !ownBrowser) {
+        presenter = ownerWindow->presenter;
+    }
     lock.unlock();
     CenterWindow(ToHandle(dialogId), owner);
     lock.lock();
     Dispatch(lock, dialogId, kMsgInitDialog, 0, initParam);
+    // Presented from inside the dialog's own loop, as its first task.
+    if (auto shown = gWindows.find(dialogId); presenter && shown != gWindows.end()) {
+        auto pending = std::make_shared<Pending>();
+        pending->task = [presenter, dialogHandle = ToHandle(dialogId)] { (*presenter)(dialogHandle); };
+        shown->second->queue.push_back(std::move(pending));
+    }
     while (true) {
         auto it = gWindows.find(dialogId);
         if (it == gWindows.end() || it->second->ending) break;
@@ -404,16 +434,20 @@ WindowHandle GetDialogItem(WindowHandle dialog, int controlId) {
 
 Status DestroyWindow(WindowHandle window) {
     std::vector<std::shared_ptr<Pending>> dropped;  // destroyed after the lock is released
-    std::lock_guard<std::mutex> lock(gLock);
+    std::unique_lock<std::mutex> lock(gLock);
     Window* target = Find(window);
     if (target == nullptr) return ZUN_E_NOT_FOUND;
     if (target->kind == Kind::Dialog) {
         target->ending = true;
         target->endCode = 0;
         gWake.notify_all();
-    } else {
-        RemoveWindowLocked(target->id, dropped);
+        return 0;
     }
+    const bool progressBar = target->kind == Kind::ProgressBar;
+    const uintptr_t parent = target->parent;
+    RemoveWindowLocked(target->id, dropped);
+    lock.unlock();
+    if (progressBar) NotifyProgress(parent, -1);
     return 0;
 }
 
@@ -673,20 +707,80 @@ Status GetStatusBarPartRect(WindowHandle statusBar, int part, Rect* rect) {
     return status;
 }
 
+Status PresentDialogsOf(WindowHandle owner, DialogPresenter presenter) {
+    return WithWindow(owner, [&presenter](Window& target) {
+        target.presenter = presenter ? std::make_shared<DialogPresenter>(std::move(presenter)) : nullptr;
+    });
+}
+
+std::string DialogText(WindowHandle dialog) {
+    std::lock_guard<std::mutex> lock(gLock);
+    Window* target = Find(dialog);
+    if (target == nullptr) return std::string();
+    std::string text = target->text;
+    for (auto& [id, window] : gWindows) {
+        if (window->parent != target->id || window->kind != Kind::Control || !window->visible ||
+            window->text.empty() || window->controlId == kIdOk || window->controlId == kIdCancel) {
+            continue;
+        }
+        text += "\n" + window->text;
+    }
+    return text;
+}
+
+Status ClickStatusBarIcon(WindowHandle dialog, int iconId, bool doubleClick, uintptr_t keys) {
+    WindowHandle statusBar = nullptr;
+    intptr_t position = 0;
+    {
+        std::lock_guard<std::mutex> lock(gLock);
+        for (auto& [id, window] : gWindows) {
+            if (window->kind != Kind::StatusBar || window->parent != ToId(dialog)) continue;
+            for (size_t part = 0; part < window->parts.size() && statusBar == nullptr; ++part) {
+                if (iconId == 0 || window->parts[part].icon != iconId) continue;
+                // A few pixels into the pane, where its icon is drawn.
+                const int32_t left = part == 0 ? 0 : window->parts[part - 1].right;
+                position = static_cast<intptr_t>(((kIconInset + 2) << 16) | ((left + kIconInset) & 0xFFFF));
+                statusBar = ToHandle(id);
+            }
+        }
+    }
+    if (statusBar == nullptr) return ZUN_E_NOT_FOUND;
+    return SendWindowMessage(statusBar, doubleClick ? kMsgLButtonDoubleClick : kMsgLButtonDown, keys, position,
+                             nullptr);
+}
+
 Status CreateProgressBar(WindowHandle dialog, const Rect& rect, WindowHandle* progressBar) {
     if (progressBar == nullptr) return ZUN_E_INVALID_ARG;
-    std::lock_guard<std::mutex> lock(gLock);
+    std::unique_lock<std::mutex> lock(gLock);
     Window* parent = Find(dialog);
     if (parent == nullptr || parent->kind != Kind::Dialog) return ZUN_E_NOT_FOUND;
-    Window& bar = AddWindow(Kind::ProgressBar, parent->id);
-    bar.rect = rect;
-    *progressBar = ToHandle(bar.id);
+    const uintptr_t dialogId = parent->id;
+    {
+        Window& bar = AddWindow(Kind::ProgressBar, dialogId);
+        bar.rect = rect;
+        *progressBar = ToHandle(bar.id);
+    }
+    lock.unlock();
+    NotifyProgress(dialogId, 0);
     return 0;
 }
 
 Status SetProgressPosition(WindowHandle progressBar, int32_t position) {
-    return WithWindow(progressBar,
-                      [position](Window& bar) { bar.position = std::max(0, std::min(position, 100)); });
+    uintptr_t dialogId = 0;
+    int32_t shown = 0;
+    const Status status = WithWindow(progressBar, [&](Window& bar) {
+        bar.position = std::max(0, std::min(position, 100));
+        dialogId = bar.parent;
+        shown = bar.position;
+    });
+    if (status == 0) NotifyProgress(dialogId, shown);
+    return status;
+}
+
+Status ObserveProgress(WindowHandle dialog, ProgressObserver observer) {
+    return WithWindow(dialog, [&observer](Window& target) {
+        target.progressObserver = observer ? std::make_shared<ProgressObserver>(std::move(observer)) : nullptr;
+    });
 }
 
 int32_t GetProgressPosition(WindowHandle progressBar) {
