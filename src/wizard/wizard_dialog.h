@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "base/status.h"
 #include "cert/certificatemanager.h"
@@ -110,6 +111,8 @@ private:
     void RunStorePageSteps(platform::dom::Document& document);
     void AdviseInvoiceLinks();
     void ShowWaitTexts(const char* topText, const char* bottomText);
+    void ShowEngineUpdate(const char* topText, const char* bottomText);
+    void ShowKeptEngineUpdate();
     void RememberConnectionErrorQuestion(uintptr_t event, uintptr_t resultSlot);
     void AnswerConnectionErrorQuestion(uint32_t answer);
     void ReleaseConnectionErrorQuestion();
@@ -131,6 +134,12 @@ private:
     platform::sync::EventHandle m_hConnectionErrorEvent = nullptr;  // not owned
     uint32_t* m_pConnectionErrorResult = nullptr;                   // not owned
     bool m_bConnectionErrorOpen = false;
+    // The worker tells of an engine update once. When that notice comes
+    // before the wait page has loaded, its texts are kept here and shown as
+    // soon as the page is ready, so the shopper still learns of the update.
+    bool m_bEngineUpdateKept = false;
+    std::string m_keptUpdateTop;
+    std::string m_keptUpdateBottom;
     uint32_t m_dwInstanceTag = 0;
 };
 

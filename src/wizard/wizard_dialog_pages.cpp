@@ -72,6 +72,7 @@ void CWizardDialog::OnDocumentComplete(const char* url) {
         } else if (IsWaitMode(m_nWizardMode)) {
             HtmlElementEventReceiver::AdviseEventReady("bQuit", m_WebBrowser.get());
             HtmlElementEventReceiver::AdviseEventReady("bRetry", m_WebBrowser.get());
+            ShowKeptEngineUpdate();
         }
         ZUN_TRACE("ZUN: Epilog CWizardDialog::OnDocumentComplete()");
         return 0;

@@ -31,7 +31,10 @@ const WaitDialogNotice* NoticeRecord(intptr_t lParam) { return reinterpret_cast<
 
 intptr_t CWizardDialog::OnTimerEventFired(uintptr_t timerId) {
     ZUN_TRACE("ZUN: Prolog CWizardDialog::OnTimerEventFired()");
-    if (timerId == kConnectionTimerId && IsWaitMode(m_nWizardMode) && !gContactingNoticeShown.load()) {
+    // The contacting texts never replace an engine update's: they would hide
+    // the update the shopper is waiting for.
+    if (timerId == kConnectionTimerId && IsWaitMode(m_nWizardMode) && m_nWizardMode != WIZARDMODE_ENGINEAUTOUPDATE &&
+        !gContactingNoticeShown.load()) {
         // The timer may run from the moment the window opens; a tick before
         // the page can show the texts leaves the notice to a later tick.
         if (!m_HTMLElementHandler.IsHookedUp()) return 0;
@@ -47,7 +50,15 @@ intptr_t CWizardDialog::OnWaitDialogNotice(uintptr_t kind, intptr_t lParam) {
     ZUN_TRACE("ZUN: Prolog CWizardDialog::OnWaitDialogNotice()");
     const int32_t modeAtEntry = m_nWizardMode;
     if (!IsWaitMode(modeAtEntry)) return 1;
-    if (!m_HTMLElementHandler.IsHookedUp()) return ZUN_E_NOT_FOUND;
+    if (!m_HTMLElementHandler.IsHookedUp()) {
+        if (kind == ENGINEAUTOUPDATE && lParam != 0) {
+            const WaitDialogNotice* early = NoticeRecord(lParam);
+            m_keptUpdateTop = TextOrEmpty(early->topText);
+            m_keptUpdateBottom = TextOrEmpty(early->bottomText);
+            m_bEngineUpdateKept = true;
+        }
+        return ZUN_E_NOT_FOUND;
+    }
 
     // Kinds 0 to 2 carry a record on the sender's stack.
     const WaitDialogNotice* notice = kind <= DOWNLOADPROGRESS ? NoticeRecord(lParam) : nullptr;
@@ -59,10 +70,8 @@ intptr_t CWizardDialog::OnWaitDialogNotice(uintptr_t kind, intptr_t lParam) {
     switch (kind) {
     case ENGINEAUTOUPDATE:
         ZUN_TRACE("ZUN: CWizardDialog::OnWaitDialogNotice(): ENGINEAUTOUPDATE event");
-        m_nWizardMode = WIZARDMODE_ENGINEAUTOUPDATE;
-        HideWizard(false);
-        ShowWaitTexts(notice->topText, notice->bottomText);
-        m_HTMLElementHandler.SetElementStyleAttribute("bRetry", "visibility", "hidden");
+        m_bEngineUpdateKept = false;
+        ShowEngineUpdate(notice->topText, notice->bottomText);
         break;
     case CONNECTIONERROR:
         if (m_wndProgress != nullptr) OnDownloadComplete();
@@ -104,6 +113,22 @@ intptr_t CWizardDialog::OnWaitDialogNotice(uintptr_t kind, intptr_t lParam) {
 void CWizardDialog::ShowWaitTexts(const char* topText, const char* bottomText) {
     m_HTMLElementHandler.SetElementInnerText("top_text", TextOrEmpty(topText));
     m_HTMLElementHandler.SetElementInnerText("bottom_text", TextOrEmpty(bottomText));
+}
+
+void CWizardDialog::ShowEngineUpdate(const char* topText, const char* bottomText) {
+    m_nWizardMode = WIZARDMODE_ENGINEAUTOUPDATE;
+    HideWizard(false);
+    ShowWaitTexts(topText, bottomText);
+    m_HTMLElementHandler.SetElementStyleAttribute("bRetry", "visibility", "hidden");
+}
+
+void CWizardDialog::ShowKeptEngineUpdate() {
+    // Only while the dialog still waits: a question that came meanwhile
+    // is newer than the update's texts.
+    if (!m_bEngineUpdateKept || !IsWaitMode(m_nWizardMode) || m_nWizardMode == WIZARDMODE_CONNECTIONERROR) return;
+    m_bEngineUpdateKept = false;
+    ZUN_TRACE("ZUN: CWizardDialog::ShowKeptEngineUpdate(): the update notice came before the page; shown now");
+    ShowEngineUpdate(m_keptUpdateTop.c_str(), m_keptUpdateBottom.c_str());
 }
 
 void CWizardDialog::RememberConnectionErrorQuestion(uintptr_t event, uintptr_t resultSlot) {

@@ -102,17 +102,19 @@ bool Shown(CWizardDialog& dialog) {
 TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
     auto run = StartWaitWizard();
     ASSERT_TRUE(run->WaitForWindow());
-    // The page has not loaded yet: refused, and nothing changes.
-    EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"early", "early", 0, 0, 0}), kRefusedBeforeLoad);
+    // The page has not loaded yet: refused, but the update, told only once,
+    // is shown as soon as the page is ready.
+    EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"early", "before the page", 0, 0, 0}),
+              kRefusedBeforeLoad);
     ASSERT_TRUE(WaitForPage(*run));
     run->Do([](CWizardDialog& dialog) {
-        EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_WAIT);
-        EXPECT_TRUE(ui::IsToolWindow(dialog.Window()));
-        EXPECT_FALSE(ui::IsWindowVisible(dialog.Window()));
+        EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE);
+        EXPECT_TRUE(Shown(dialog));
         char caption[64] = {};
         ui::GetCaption(dialog.Window(), caption, sizeof caption);
         EXPECT_STREQ(caption, "Network Manager");
-        EXPECT_EQ(InnerText(dialog, "top_text"), "");
+        EXPECT_EQ(InnerText(dialog, "top_text"), "early");
+        EXPECT_EQ(InnerText(dialog, "bottom_text"), "before the page");
         // The wait page gets the dialog host flags as well as the theme.
         EXPECT_EQ(dialog.DocHostFlags(), 0x4000Du);
     });
