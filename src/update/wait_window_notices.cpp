@@ -53,9 +53,10 @@ Status SendNotice(ui::WindowHandle window, uintptr_t kind, WaitDialogNotice& not
     return ui::SendWindowMessage(window, WM_WAITDIALOGNOTICE, kind, reinterpret_cast<intptr_t>(&notice), result);
 }
 
-// The wait window once it exists. A connection that is refused at once can
-// fail before the calling thread has opened the window; the question then
-// waits for it, until the window has come and gone or giveUp passes.
+// The wait window once it exists. A connection that is refused at once, or
+// an update query answered at once, can end before the calling thread has
+// opened the window; the notice then waits for it, until the window has come
+// and gone or giveUp passes.
 ui::WindowHandle AwaitWaitWindow(Clock::time_point giveUp) {
     for (;;) {
         const ui::WindowHandle window = WaitWindow();
@@ -159,7 +160,10 @@ uint32_t OnConnectionErrorEvent(const char* caption, const char* message, uint32
 }
 
 void SendEngineUpdateNotice() {
-    const ui::WindowHandle window = WaitWindow();
+    // The update is told only once, and the update query can end before the
+    // calling thread has opened the wait window: the notice waits for the
+    // window as the connection-error question does, rather than be lost.
+    const ui::WindowHandle window = AwaitWaitWindow(Clock::now() + kConnectionErrorOfferLimit);
     if (window == nullptr) return;
     WaitDialogNotice notice{};
     notice.topText = kUpdateTopText;
