@@ -1,8 +1,8 @@
 #include "cert/store_address.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "base/ascii_text.h"
 #include "cert/vendor_domain.h"
 #include "net/host_port.h"
 
@@ -18,13 +18,6 @@ bool IsLdhLabel(std::string_view label) {
     return std::all_of(label.begin(), label.end(), [](unsigned char c) {
         return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
     });
-}
-
-std::string Lowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lowered;
 }
 
 // The authority of an absolute URL: what lies between "://" and the first
@@ -43,7 +36,7 @@ bool ParseStoreHost(std::string_view text, StoreAddress* out) {
     HostAndPort split;
     // An IPv6 literal is no DNS name.
     if (text.empty() || text.front() == '[' || !SplitHostAndPort(text, &split)) return false;
-    const std::string host = Lowered(split.host);
+    const std::string host = AsciiLowered(split.host);
     if (host.size() > kMaxName) return false;
     const std::string_view domain = std::string_view(kVendorDomainSuffix).substr(1);
     if (host != domain && !std::string_view(host).ends_with(kVendorDomainSuffix)) return false;
@@ -69,7 +62,7 @@ bool IsStorePage(std::string_view url) {
     std::string_view scheme;
     const std::string_view authority = AuthorityOf(url, &scheme);
     StoreAddress address;
-    return Lowered(scheme) == kSecureScheme && ParseStoreHost(authority, &address);
+    return AsciiLowered(scheme) == kSecureScheme && ParseStoreHost(authority, &address);
 }
 
 std::string OriginForTrace(std::string_view url) {

@@ -1,9 +1,8 @@
 #include "dom/html_element_event_receiver.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
+#include "base/ascii_text.h"
 #include "base/bounded_text.h"
 #include "base/trace.h"
 #include "cert/store_address.h"
@@ -38,12 +37,6 @@ ReceiverTable<HtmlElementEventReceiver>& ElementTable() {
 ReceiverTable<HtmlAnchorEventReceiver>& AnchorTable() {
     static ReceiverTable<HtmlAnchorEventReceiver> table;
     return table;
-}
-
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 dom::DocumentRef CurrentDocument(platform::browser::Browser* browser) {
@@ -98,7 +91,7 @@ Status HtmlElementEventReceiver::AdviseEventReady(const ElementRef& element, Bro
     }
     if (tagAtIndex != tagName) return ZUN_E_INVALID_ARG;
 
-    const Status status = Lowered(tagName) == "a" ? AdviseInto(AnchorTable(), element, browser)
+    const Status status = AsciiLowered(tagName) == "a" ? AdviseInto(AnchorTable(), element, browser)
                                                    : AdviseInto(ElementTable(), element, browser);
     if (status == 0) ZUN_TRACE("ZUN: Epilog HtmlElementEventReceiver::AdviseEventReady()");
     return status;
@@ -175,7 +168,7 @@ bool HtmlAnchorEventReceiver::OnAnchorClick(const ElementRef& clicked) {
     ElementRef at = clicked;
     for (int level = 0; level < 100 && at != nullptr; ++level) {
         std::string tagName;
-        if (at->GetTagName(&tagName) == 0 && Lowered(tagName) == "a") {
+        if (at->GetTagName(&tagName) == 0 && AsciiLowered(tagName) == "a") {
             anchor = at;
             break;
         }
@@ -188,7 +181,7 @@ bool HtmlAnchorEventReceiver::OnAnchorClick(const ElementRef& clicked) {
     if (anchor->GetAttribute("href", &href) != 0 || !href.has_value() || href->empty()) return false;
     // A new window shows web pages only: never a local file or a script URL,
     // which a page could not open itself.
-    const std::string address = Lowered(*href);
+    const std::string address = AsciiLowered(*href);
     if (!address.starts_with("http://") && !address.starts_with("https://")) {
         ZUN_TRACE("ZUN_E: HtmlAnchorEventReceiver::OnAnchorClick(): %s is no web address: not opened",
                   OriginForTrace(*href).c_str());

@@ -353,8 +353,7 @@ bool InetBlock::NamesSessionServer(const UrlData& data) const {
            });
 }
 
-Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request,
-                                        [[maybe_unused]] uint32_t alreadyRetried) {
+Status InetBlock::HandleAfterExecErrors(uint32_t error, InetHandle request) {
     ZUN_TRACE("ZUN: Prolog InetBlock::HandleAfterExecErrors(%u)", error);
     Status result = ZUN_I_NOT_HANDLED;
     if (error == kStatusUnauthorized || error == kStatusProxyUnauthorized) {
@@ -421,7 +420,6 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, Download
             return ZUN_E_NETWORK;
         }
 
-        uint32_t retried = 0;
         for (;;) {
             ConnectionTimer(1);
             error = inet::SendRequest(request, body, bodyLength);
@@ -430,8 +428,7 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, Download
                 break;
             }
             ZUN_TRACE("ZUN_E: InetBlock::InternetOpenURLSafely(): HttpSendRequest(): Failure %u", error);
-            if (HandleAfterExecErrors(error, request, retried) == 0) {
-                retried = 1;
+            if (HandleAfterExecErrors(error, request) == 0) {
                 ConnectionTimer(0);
                 continue;
             }
@@ -448,7 +445,7 @@ Status InetBlock::InternetOpenURLSafely(const char* url, uint32_t kind, Download
         }
         ZUN_TRACE("ZUN: InetBlock::InternetOpenURLSafely(): HTTP status %u", statusCode);
         if (statusCode == kStatusUnauthorized || statusCode == kStatusProxyUnauthorized) {
-            const Status handled = HandleAfterExecErrors(statusCode, request, 0);
+            const Status handled = HandleAfterExecErrors(statusCode, request);
             if (handled == ZUN_I_NOT_HANDLED) return ZUN_E_AUTH_NOT_ALLOWED;
             if (handled == inet::kErrorForceRetry) continue;
             return ZUN_E_NETWORK;

@@ -101,7 +101,7 @@ public:
     Status PagePOST(const char* url, const void* body, uint32_t bodyLength, uint8_t** buffer, uint32_t* length);
     Status DownloadFile(const char* url, const char* path);
     Status DownloadFile(const char* url, DownloadSink& sink);
-    Status HandleAfterExecErrors(uint32_t error, InetHandle request, uint32_t alreadyRetried);
+    Status HandleAfterExecErrors(uint32_t error, InetHandle request);
 
     static Status SimpleGET(const char* url, uint8_t** buffer, uint32_t* length, uint32_t interactive);
 

@@ -2,11 +2,10 @@
 // titles the window; a store page hands over its CartState, the invoice page
 // resizes the wizard and gives its links their click handling; the wait page
 // connects its buttons.
-#include <algorithm>
-#include <cctype>
 #include <optional>
 #include <string>
 
+#include "base/ascii_text.h"
 #include "base/boundary.h"
 #include "base/bounded_text.h"
 #include "base/trace.h"
@@ -22,23 +21,17 @@ namespace dom = platform::dom;
 
 namespace {
 
-std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // A link keeps its own behaviour when it says XWSNewWindow="false" (any
 // case), has no address, or writes mail.
 bool GetsClickHandling(dom::Element& link) {
     std::optional<std::string> newWindow;
     if (link.GetAttribute("XWSNewWindow", &newWindow) == 0 && newWindow.has_value() &&
-        Lowered(*newWindow) == "false") {
+        AsciiLowered(*newWindow) == "false") {
         return false;
     }
     std::optional<std::string> href;
     if (link.GetAttribute("href", &href) != 0 || !href.has_value() || href->empty()) return false;
-    return Lowered(*href).find("mailto:") == std::string::npos;
+    return AsciiLowered(*href).find("mailto:") == std::string::npos;
 }
 
 }  // namespace
