@@ -18,11 +18,10 @@
 #include <string>
 
 #include "base/bounded_text.h"
-#include "base/engine_heap.h"
-#include "net/inetblock.h"
 #include "net/store_host.h"
 #include "state/cartstate.h"
 #include "child_process.h"
+#include "net/store_server.h"
 
 namespace zun::testing {
 
@@ -107,17 +106,7 @@ public:
     }
 
     // A control page of the server, empty when it cannot be read.
-    std::string Control(const std::string& path) const {
-        InetBlock session;
-        if (session.OpenNetwork(_address.c_str(), 0, 0) != 0) return "";
-        uint8_t* data = nullptr;
-        uint32_t length = 0xFFFFFFFF;
-        const std::string url = "http://" + _address + path;
-        if (session.PageGET(url.c_str(), &data, &length) != 0) return "";
-        std::string text(reinterpret_cast<char*>(data), length);
-        heap::Release(data);
-        return text;
-    }
+    std::string Control(const std::string& path) const { return StorePage(_address, path); }
 
 private:
     std::string _folder;
