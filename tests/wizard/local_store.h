@@ -69,6 +69,9 @@ public:
         std::vector<std::string> command{"python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file",
                                          _folder + "/certificate", "--pin-file", _folder + "/pin", "--log",
                                          _folder + "/requests.log"};
+#ifdef ZUN_TEST_PAGES
+        command.insert(command.end(), {"--pages", ZUN_TEST_PAGES});
+#endif
 #ifdef ZUN_OFFERED_ENGINE
         // The engine build an update offers, signed with the development key.
         command.insert(command.end(), {"--engine-file", ZUN_OFFERED_ENGINE});
@@ -95,13 +98,18 @@ public:
     const std::string& Folder() const { return _folder; }
     std::string Certificate() const { return FileText(_folder + "/certificate"); }
     std::string Requests() const { return FileText(_folder + "/requests.log"); }
+    // Addresses of the server's pages: plain, and secure with the store's
+    // certificate (which the browser trusts by its pin, see BrowserFlags).
+    std::string Http(const std::string& path) const { return "http://" + _address + path; }
+    std::string Https(const std::string& path) const { return "https://" + _address + path; }
+    std::string Pin() const { return FileText(_folder + "/pin"); }
 
     // Browser flags that reach the secure store here (and so would a page of
     // attacker.test) and trust only its certificate, with a remote debugging
     // port for the scripted shopper.
     std::string BrowserFlags(int debuggingPort) const {
         return "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address + ", MAP attacker.test:443 " +
-               _address + "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
+               _address + "\" --ignore-certificate-errors-spki-list=" + Pin() +
                " --remote-debugging-port=" + std::to_string(debuggingPort);
     }
 
