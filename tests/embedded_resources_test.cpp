@@ -53,15 +53,5 @@ TEST(EmbeddedResources, UnknownNamesAndBadArgumentsAreRefused) {
     EXPECT_EQ(resource.data, nullptr);
 }
 
-TEST(EmbeddedResources, ContentTypesFollowTheExtension) {
-    EXPECT_STREQ(platform::ContentTypeOfName("Page.Html"), "text/html");
-    EXPECT_STREQ(platform::ContentTypeOfName("logo.PNG"), "image/png");
-    EXPECT_STREQ(platform::ContentTypeOfName("site.css"), "text/css");
-    EXPECT_STREQ(platform::ContentTypeOfName("app.js"), "text/javascript");
-    EXPECT_STREQ(platform::ContentTypeOfName("archive.htm.bin"), "application/octet-stream");
-    EXPECT_STREQ(platform::ContentTypeOfName("README"), "application/octet-stream");
-    EXPECT_STREQ(platform::ContentTypeOfName(nullptr), "application/octet-stream");
-}
-
 }  // namespace
 }  // namespace zun

@@ -6,14 +6,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net/inetblock.h"
+#include "file_bytes.h"
 #include "store_server.h"
 #include "trace_capture.h"
 
@@ -77,7 +76,6 @@ TEST_F(InetBlockTest, GetsRepliesIntoMemoryWithAZeroByteAfterThem) {
     InetBlock session(Callbacks());
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
     recorder.progress.clear();
-
     Reply known;
     ASSERT_EQ(session.PageGET(StoreUrl("/body?size=3000").c_str(), &known.data, &known.length), 0u);
     ASSERT_EQ(known.length, 3000u);
@@ -85,36 +83,16 @@ TEST_F(InetBlockTest, GetsRepliesIntoMemoryWithAZeroByteAfterThem) {
     EXPECT_EQ(known.data[3000], 0);
     EXPECT_EQ(recorder.progress.back(), (ProgressCall{3000, 3000, 100, 1}));
 
-    // Without Content-Length the buffer starts at 2048 bytes and grows
-    // five-fold when it fills, even when the reply ends right there.
-    testing::TraceCapture trace;
-    Reply exact;
-    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=2048&length=none").c_str(), &exact.data, &exact.length), 0u);
-    EXPECT_EQ(exact.length, 2048u);
-    EXPECT_EQ(exact.data[2048], 0);
-    EXPECT_THAT(trace.Messages(), Contains(HasSubstr("buffer grown to 10240 bytes")));
-
-    Reply cut;
-    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=100&length=40").c_str(), &cut.data, &cut.length), 0u);
-    EXPECT_EQ(cut.Text(), std::string("abcdefghijklmnopqrstuvwxyzabcdefghijklmn"));
-    EXPECT_EQ(cut.data[40], 0);
-
-    Reply notFound;
-    ASSERT_EQ(session.PageGET(StoreUrl("/no/such/page").c_str(), &notFound.data, &notFound.length), 0u);
-    EXPECT_THAT(notFound.Text(), HasSubstr("Not found"));
-}
-
-TEST_F(InetBlockTest, ReportsProgressAgainst2048WhenTheLengthIsUnknown) {
-    InetBlock session(Callbacks());
-    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
+    // Without Content-Length the buffer grows as the reply comes, and
+    // progress counts against 2048 bytes.
     recorder.progress.clear();
-    Reply reply;
-    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=5000&length=none").c_str(), &reply.data, &reply.length), 0u);
-    EXPECT_EQ(reply.length, 5000u);
+    Reply unknown;
+    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=5000&length=none").c_str(), &unknown.data, &unknown.length), 0u);
+    EXPECT_EQ(unknown.length, 5000u);
+    EXPECT_EQ(unknown.data[5000], 0);
     ASSERT_GE(recorder.progress.size(), 2u);
     for (const ProgressCall& call : recorder.progress) EXPECT_EQ(call.contentLength, 2048u);
-    const ProgressCall lastData = recorder.progress[recorder.progress.size() - 2];
-    EXPECT_EQ(lastData, (ProgressCall{2048, 5000, 244, 0}));
+    EXPECT_EQ(recorder.progress[recorder.progress.size() - 2], (ProgressCall{2048, 5000, 244, 0}));
     EXPECT_EQ(recorder.progress.back(), (ProgressCall{2048, 2048, 100, 1}));
 
     recorder.progress.clear();
@@ -123,6 +101,15 @@ TEST_F(InetBlockTest, ReportsProgressAgainst2048WhenTheLengthIsUnknown) {
     EXPECT_EQ(empty.length, 0u);
     EXPECT_EQ(empty.data[0], 0);
     EXPECT_THAT(recorder.progress, ElementsAre(ProgressCall{0, 0, 100, 1}));
+
+    Reply cut;
+    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=100&length=40").c_str(), &cut.data, &cut.length), 0u);
+    EXPECT_EQ(cut.Text(), std::string("abcdefghijklmnopqrstuvwxyzabcdefghijklmn"));
+    EXPECT_EQ(cut.data[40], 0);
+    // Into memory an error page's body is the reply.
+    Reply notFound;
+    ASSERT_EQ(session.PageGET(StoreUrl("/no/such/page").c_str(), &notFound.data, &notFound.length), 0u);
+    EXPECT_THAT(notFound.Text(), HasSubstr("Not found"));
 }
 
 TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
@@ -142,7 +129,7 @@ TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
                   InetBlock::kReplyTooLarge)
             << length;
         EXPECT_EQ(huge.data, nullptr);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     }
     // Without a length the same limit holds: a reply may fill it, not pass it.
     // (Not under Wine, where each 64 MiB reply takes half a minute.)
@@ -187,9 +174,9 @@ TEST_F(InetBlockTest, ReadsTheBodyAsTheReplyFramesIt) {
 TEST_F(InetBlockTest, AMemoryRequestEndsAtItsTimeLimitADownloadGoesOn) {
     InetBlock session;
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
-    // Ten bytes, one every 0.3 s: the server never stalls long enough for the
-    // stall limit.
-    const std::string dripping = StoreUrl("/body?size=10&drip=0.3");
+    // Ten bytes, one every 0.5 s: the server never stalls long enough for the
+    // stall limit, and the whole reply takes five seconds.
+    const std::string dripping = StoreUrl("/body?size=10&drip=0.5");
     InetBlock::SetMemoryRequestTimeLimit(800);
     testing::TraceCapture trace;
     Reply reply;
@@ -200,29 +187,21 @@ TEST_F(InetBlockTest, AMemoryRequestEndsAtItsTimeLimitADownloadGoesOn) {
     const Status download = session.DownloadFile(dripping.c_str(), path);
     InetBlock::SetMemoryRequestTimeLimit(0);
 
-    EXPECT_NE(status, 0u);
-    EXPECT_THAT(trace.Messages(), Contains(HasSubstr("Failure 12002")));
-    EXPECT_LT(took, std::chrono::milliseconds(2500));
+    EXPECT_EQ(status, ZUN_E_NETWORK);
+    EXPECT_THAT(trace.Messages(), Contains(HasSubstr("Failure 12002")));  // ERROR_INTERNET_TIMEOUT
+    EXPECT_LT(took, std::chrono::milliseconds(4000));
     EXPECT_EQ(download, 0u);
-    std::ifstream file(path, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()), "abcdefghij");
-    file.close();
+    EXPECT_EQ(testing::FileBytes(path), "abcdefghij");
     std::remove(path);
 }
 
 TEST_F(InetBlockTest, ADownloadOfAnErrorPageFails) {
     InetBlock session;
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
-    testing::TraceCapture trace;
     const char* path = "zun_error_page_test.bin";
     for (const char* url : {"/body?size=100&status=500", "/no/such/page", "/body?size=10&status=302"}) {
         EXPECT_EQ(session.DownloadFile(StoreUrl(url).c_str(), path), ZUN_E_NETWORK) << url;
     }
-    EXPECT_THAT(trace.Messages(), Contains("ZUN_E: InetBlock::InternetOpenURLSafely(): download refused: HTTP status 404"));
-    // Into memory the error page's body is the reply.
-    Reply page;
-    EXPECT_EQ(session.PageGET(StoreUrl("/body?size=100&status=500").c_str(), &page.data, &page.length), 0u);
-    EXPECT_EQ(page.length, 100u);
     std::remove(path);
 }
 
@@ -311,10 +290,17 @@ TEST_F(InetBlockTest, ASecureSessionVerifiesTheHostNameOfATrustedCertificate) {
     EXPECT_NE(unnamed.OpenNetwork(StoreServer().c_str(), 1, 0), 0u);
 }
 
-TEST_F(InetBlockTest, AFailedRequestIsReportedAndRetriedWhileTheUserAsks) {
+TEST_F(InetBlockTest, AFailedStepIsReportedAndRepeatedWhileTheUserAsksForRetry) {
+    InetBlock closedPort(Callbacks());
+    recorder.answers = {InetBlock::kRetry};
+    EXPECT_EQ(closedPort.OpenNetwork(testing::kClosedStoreHost, 0, 1), 0x80072EFDu);
+    ASSERT_EQ(recorder.reports.size(), 2u);
+    EXPECT_THAT(recorder.reports[0], HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
+    EXPECT_FALSE(closedPort.Blessed());
+
+    recorder.reports.clear();
     InetBlock session(Callbacks());
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
-    recorder.answers = {InetBlock::kRetry};
     Reply reply;
     EXPECT_EQ(session.PageGET(StoreUrl("/body?size=10&length=20&marker=retry").c_str(), &reply.data, &reply.length),
               ZUN_E_NETWORK);
@@ -324,30 +310,16 @@ TEST_F(InetBlockTest, AFailedRequestIsReportedAndRetriedWhileTheUserAsks) {
     EXPECT_THAT(recorder.reports, ElementsAre(report, report));
     const std::string log = RequestLog();
     const std::string line = "GET /body?size=10&length=20&marker=retry HTTP/1.1";
-    const size_t first = log.find(line);
-    ASSERT_NE(first, std::string::npos);
-    EXPECT_NE(log.find(line, first + 1), std::string::npos);
-}
+    ASSERT_NE(log.find(line), std::string::npos);
+    EXPECT_NE(log.find(line, log.find(line) + 1), std::string::npos);
 
-TEST_F(InetBlockTest, OpeningASessionOnAClosedPortOffersRetry) {
-    InetBlock session(Callbacks());
+    // A download that fails once and then succeeds leaves only the new body.
+    recorder.reports.clear();
     recorder.answers = {InetBlock::kRetry};
-    EXPECT_EQ(session.OpenNetwork(testing::kClosedStoreHost, 0, 1), 0x80072EFDu);
-    ASSERT_EQ(recorder.reports.size(), 2u);
-    EXPECT_THAT(recorder.reports[0], HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
-    EXPECT_FALSE(session.Blessed());
-}
-
-TEST_F(InetBlockTest, DownloadsIntoAFileAndARetryLeavesOnlyTheNewBody) {
-    InetBlock session(Callbacks());
-    ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
     const char* path = "zun_download_test.bin";
-    recorder.answers = {InetBlock::kRetry};
     ASSERT_EQ(session.DownloadFile(StoreUrl("/flaky?marker=download&size=3000").c_str(), path), 0u);
     EXPECT_EQ(recorder.reports.size(), 1u);
-    std::ifstream file(path, std::ios::binary);
-    const std::string body((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    file.close();
+    const std::string body = testing::FileBytes(path);
     ASSERT_EQ(body.size(), 3000u);
     EXPECT_EQ(body.substr(0, 3), "ABC");
     EXPECT_EQ(body.find('x'), std::string::npos);
@@ -365,6 +337,7 @@ std::chrono::steady_clock::duration ReturnAfterClose(InetBlock& session, Ready r
         while (!ready() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
+        // The call blocks by now, or it finds the session closed as it starts.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         closedAt = std::chrono::steady_clock::now();
         session.CloseNetwork();
@@ -384,7 +357,7 @@ TEST_F(InetBlockTest, ClosingFromAnotherThreadAbortsAStalledTransferPromptly) {
         session, [&] { return recorder.received.load() != 0; },
         [&] { status = session.DownloadFile(StoreUrl("/body?size=4096&length=100000&stall=20").c_str(), path); });
     EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
-    EXPECT_LT(download, std::chrono::seconds(2));
+    EXPECT_LT(download, std::chrono::seconds(10));  // the stall lasts 20 s
     // The file was closed: it can be removed.
     EXPECT_EQ(std::remove(path), 0);
 
@@ -401,7 +374,7 @@ TEST_F(InetBlockTest, ClosingFromAnotherThreadAbortsAStalledTransferPromptly) {
         silent, [] { return true; },
         [&] { status = silent.PageGET(StoreUrl("/body?size=10&wait=20").c_str(), &reply.data, &reply.length); });
     EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
-    EXPECT_LT(get, std::chrono::seconds(2));
+    EXPECT_LT(get, std::chrono::seconds(10));
     EXPECT_TRUE(recorder.reports.empty());
 }
 
