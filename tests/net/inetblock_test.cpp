@@ -23,6 +23,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
+using testing::Get;
 using testing::Reply;
 using testing::RequestLog;
 using testing::StoreServer;
@@ -77,7 +78,7 @@ TEST_F(InetBlockTest, GetsRepliesIntoMemoryWithAZeroByteAfterThem) {
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
     recorder.progress.clear();
     Reply known;
-    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=3000").c_str(), &known.data, &known.length), 0u);
+    ASSERT_EQ(Get(session, "/body?size=3000", known), 0u);
     ASSERT_EQ(known.length, 3000u);
     EXPECT_EQ(known.Text().substr(0, 5), "abcde");
     EXPECT_EQ(known.data[3000], 0);
@@ -87,7 +88,7 @@ TEST_F(InetBlockTest, GetsRepliesIntoMemoryWithAZeroByteAfterThem) {
     // progress counts against 2048 bytes.
     recorder.progress.clear();
     Reply unknown;
-    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=5000&length=none").c_str(), &unknown.data, &unknown.length), 0u);
+    ASSERT_EQ(Get(session, "/body?size=5000&length=none", unknown), 0u);
     EXPECT_EQ(unknown.length, 5000u);
     EXPECT_EQ(unknown.data[5000], 0);
     ASSERT_GE(recorder.progress.size(), 2u);
@@ -97,18 +98,18 @@ TEST_F(InetBlockTest, GetsRepliesIntoMemoryWithAZeroByteAfterThem) {
 
     recorder.progress.clear();
     Reply empty;
-    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=0").c_str(), &empty.data, &empty.length), 0u);
+    ASSERT_EQ(Get(session, "/body?size=0", empty), 0u);
     EXPECT_EQ(empty.length, 0u);
     EXPECT_EQ(empty.data[0], 0);
     EXPECT_THAT(recorder.progress, ElementsAre(ProgressCall{0, 0, 100, 1}));
 
     Reply cut;
-    ASSERT_EQ(session.PageGET(StoreUrl("/body?size=100&length=40").c_str(), &cut.data, &cut.length), 0u);
+    ASSERT_EQ(Get(session, "/body?size=100&length=40", cut), 0u);
     EXPECT_EQ(cut.Text(), std::string("abcdefghijklmnopqrstuvwxyzabcdefghijklmn"));
     EXPECT_EQ(cut.data[40], 0);
     // Into memory an error page's body is the reply.
     Reply notFound;
-    ASSERT_EQ(session.PageGET(StoreUrl("/no/such/page").c_str(), &notFound.data, &notFound.length), 0u);
+    ASSERT_EQ(Get(session, "/no/such/page", notFound), 0u);
     EXPECT_THAT(notFound.Text(), HasSubstr("Not found"));
 }
 
@@ -117,16 +118,13 @@ TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
     // The connection ends before the announced length.
     Reply dropped;
-    EXPECT_EQ(session.PageGET(StoreUrl("/body?size=1000&length=5000").c_str(), &dropped.data, &dropped.length),
-              ZUN_E_NETWORK);
+    EXPECT_EQ(Get(session, "/body?size=1000&length=5000", dropped), ZUN_E_NETWORK);
     EXPECT_EQ(dropped.data, nullptr);  // a cut reply is not handed out
     // A length no reply may have fails before anything is allocated for it.
     for (const char* length : {"67108865", "5000000000"}) {
         Reply huge;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(session.PageGET(StoreUrl(std::string("/body?size=10&length=") + length).c_str(), &huge.data,
-                                  &huge.length),
-                  InetBlock::kReplyTooLarge)
+        EXPECT_EQ(Get(session, std::string("/body?size=10&length=") + length, huge), InetBlock::kReplyTooLarge)
             << length;
         EXPECT_EQ(huge.data, nullptr);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
@@ -136,20 +134,17 @@ TEST_F(InetBlockTest, RefusesBrokenAndOversizedReplies) {
 #if !defined(_WIN32)
     const std::string limit = std::to_string(InetBlock::kMaxMemoryReply);
     Reply full;
-    ASSERT_EQ(session.PageGET(StoreUrl("/files/full?length=none&size=" + limit).c_str(), &full.data, &full.length),
-              0u);
+    ASSERT_EQ(Get(session, "/files/full?length=none&size=" + limit, full), 0u);
     EXPECT_EQ(full.length, InetBlock::kMaxMemoryReply);
     Reply over;
-    EXPECT_EQ(session.PageGET(StoreUrl("/files/over?length=none&size=" + std::to_string(InetBlock::kMaxMemoryReply + 1))
-                                  .c_str(),
-                              &over.data, &over.length),
+    EXPECT_EQ(Get(session, "/files/over?length=none&size=" + std::to_string(InetBlock::kMaxMemoryReply + 1), over),
               InetBlock::kReplyTooLarge);
 #endif
     Reply negative;
-    EXPECT_NE(session.PageGET(StoreUrl("/body?size=10&length=-1").c_str(), &negative.data, &negative.length), 0u);
+    EXPECT_NE(Get(session, "/body?size=10&length=-1", negative), 0u);
     // The session goes on working afterwards.
     Reply after;
-    EXPECT_EQ(session.PageGET(StoreUrl("/body?size=10").c_str(), &after.data, &after.length), 0u);
+    EXPECT_EQ(Get(session, "/body?size=10", after), 0u);
     EXPECT_EQ(after.length, 10u);
 }
 
@@ -160,15 +155,12 @@ TEST_F(InetBlockTest, ReadsTheBodyAsTheReplyFramesIt) {
     // reply also names, before the header or in its trailer.
     for (const char* reply : {"chunked_with_length", "chunked_trailer", "repeated_length"}) {
         Reply body;
-        EXPECT_EQ(session.PageGET(StoreUrl(std::string("/framing?reply=") + reply).c_str(), &body.data, &body.length),
-                  0u)
-            << reply;
+        EXPECT_EQ(Get(session, std::string("/framing?reply=") + reply, body), 0u) << reply;
         EXPECT_EQ(body.Text(), "abcdefghijklmnopqrstuvwxyz") << reply;
     }
     Reply conflicting;
-    EXPECT_EQ(session.PageGET(StoreUrl("/framing?reply=conflicting_lengths").c_str(), &conflicting.data,
-                              &conflicting.length),
-              0x80072F78u);  // ERROR_HTTP_INVALID_SERVER_RESPONSE
+    // ERROR_HTTP_INVALID_SERVER_RESPONSE
+    EXPECT_EQ(Get(session, "/framing?reply=conflicting_lengths", conflicting), 0x80072F78u);
 }
 
 TEST_F(InetBlockTest, AMemoryRequestEndsAtItsTimeLimitADownloadGoesOn) {
@@ -176,15 +168,15 @@ TEST_F(InetBlockTest, AMemoryRequestEndsAtItsTimeLimitADownloadGoesOn) {
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
     // Ten bytes, one every 0.5 s: the server never stalls long enough for the
     // stall limit, and the whole reply takes five seconds.
-    const std::string dripping = StoreUrl("/body?size=10&drip=0.5");
+    const std::string dripping = "/body?size=10&drip=0.5";
     InetBlock::SetMemoryRequestTimeLimit(800);
     testing::TraceCapture trace;
     Reply reply;
     const auto start = std::chrono::steady_clock::now();
-    const Status status = session.PageGET(dripping.c_str(), &reply.data, &reply.length);
+    const Status status = Get(session, dripping, reply);
     const auto took = std::chrono::steady_clock::now() - start;
     const char* path = "zun_dripping_test.bin";
-    const Status download = session.DownloadFile(dripping.c_str(), path);
+    const Status download = session.DownloadFile(StoreUrl(dripping).c_str(), path);
     InetBlock::SetMemoryRequestTimeLimit(0);
 
     EXPECT_EQ(status, ZUN_E_NETWORK);
@@ -210,8 +202,7 @@ TEST_F(InetBlockTest, AuthenticationOnANonInteractiveSessionFailsWithoutADialog)
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 0), 0u);
     for (const char* code : {"401", "407"}) {
         Reply reply;
-        EXPECT_EQ(session.PageGET(StoreUrl(std::string("/auth?code=") + code).c_str(), &reply.data, &reply.length),
-                  ZUN_E_AUTH_NOT_ALLOWED);
+        EXPECT_EQ(Get(session, std::string("/auth?code=") + code, reply), ZUN_E_AUTH_NOT_ALLOWED);
     }
     EXPECT_TRUE(recorder.reports.empty());
 #if !defined(_WIN32)
@@ -220,15 +211,14 @@ TEST_F(InetBlockTest, AuthenticationOnANonInteractiveSessionFailsWithoutADialog)
     InetBlock interactive;
     ASSERT_EQ(interactive.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
     Reply reply;
-    EXPECT_EQ(interactive.PageGET(StoreUrl("/auth?code=401").c_str(), &reply.data, &reply.length), ZUN_E_NETWORK);
+    EXPECT_EQ(Get(interactive, "/auth?code=401", reply), ZUN_E_NETWORK);
 #endif
 }
 
 TEST_F(InetBlockTest, RequestsGoOnlyThroughABlessedSessionAndToItsHost) {
     InetBlock unopened;
     Reply refused;
-    EXPECT_EQ(unopened.PageGET(StoreUrl("/body?size=1&marker=unblessed").c_str(), &refused.data, &refused.length),
-              ZUN_E_NOT_PINGED);
+    EXPECT_EQ(Get(unopened, "/body?size=1&marker=unblessed", refused), ZUN_E_NOT_PINGED);
     EXPECT_EQ(unopened.DownloadFile(StoreUrl("/files/unblessed").c_str(), "unblessed.bin"), ZUN_E_NOT_PINGED);
     std::remove("unblessed.bin");
 
@@ -243,19 +233,18 @@ TEST_F(InetBlockTest, RequestsGoOnlyThroughABlessedSessionAndToItsHost) {
         EXPECT_EQ(session.PageGET(url.c_str(), &elsewhere.data, &elsewhere.length), ZUN_E_INVALID_ARG) << url;
     }
     Reply own;
-    EXPECT_EQ(session.PageGET(StoreUrl("/cartstate?marker=ownhost").c_str(), &own.data, &own.length), 0u);
+    EXPECT_EQ(Get(session, "/cartstate?marker=ownhost", own), 0u);
     const std::string log = RequestLog();
     EXPECT_THAT(log, HasSubstr("GET /cartstate?marker=ownhost HTTP/1.1"));
     EXPECT_THAT(log, Not(HasSubstr("marker=other")));
     EXPECT_THAT(log, Not(HasSubstr("marker=unblessed")));
 
     // A path and query of 512 characters does not fit the URL's parts.
-    const std::string longUrl = StoreUrl("/" + std::string(511, 'p'));
     UrlData data;
-    EXPECT_EQ(InetBlock::BuildURLData(longUrl.c_str(), &data), 122u);
-    Reply tooLong;
-    EXPECT_EQ(session.PageGET(longUrl.c_str(), &tooLong.data, &tooLong.length), ZUN_E_TEXT_TRUNCATED);
+    EXPECT_EQ(InetBlock::BuildURLData(StoreUrl("/" + std::string(511, 'p')).c_str(), &data), 122u);
     EXPECT_EQ(InetBlock::BuildURLData(StoreUrl("/" + std::string(510, 'p')).c_str(), &data), 0u);
+    Reply tooLong;
+    EXPECT_EQ(Get(session, "/" + std::string(511, 'p'), tooLong), ZUN_E_TEXT_TRUNCATED);
 }
 
 TEST_F(InetBlockTest, ASecureSessionFailsOnACertificateThatDoesNotVerifyAndNeverRetriesWithout) {
@@ -302,8 +291,7 @@ TEST_F(InetBlockTest, AFailedStepIsReportedAndRepeatedWhileTheUserAsksForRetry) 
     InetBlock session(Callbacks());
     ASSERT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
     Reply reply;
-    EXPECT_EQ(session.PageGET(StoreUrl("/body?size=10&length=20&marker=retry").c_str(), &reply.data, &reply.length),
-              ZUN_E_NETWORK);
+    EXPECT_EQ(Get(session, "/body?size=10&length=20&marker=retry", reply), ZUN_E_NETWORK);
     const std::string report =
         "Could not connect to network...|Orvella Software could not connect to the Orvella servers due to a failed "
         "network request. (Error 0xE0020000).";
@@ -365,14 +353,14 @@ TEST_F(InetBlockTest, ClosingFromAnotherThreadAbortsAStalledTransferPromptly) {
     // request.
     EXPECT_EQ(session.OpenNetwork(StoreServer().c_str(), 0, 1), ZUN_E_SESSION_CLOSED);
     Reply reply;
-    EXPECT_EQ(session.PageGET(StoreUrl("/ping").c_str(), &reply.data, &reply.length), ZUN_E_SESSION_CLOSED);
+    EXPECT_EQ(Get(session, "/ping", reply), ZUN_E_SESSION_CLOSED);
 
     // A server that says nothing at all.
     InetBlock silent(Callbacks());
     ASSERT_EQ(silent.OpenNetwork(StoreServer().c_str(), 0, 1), 0u);
     const auto get = ReturnAfterClose(
         silent, [] { return true; },
-        [&] { status = silent.PageGET(StoreUrl("/body?size=10&wait=20").c_str(), &reply.data, &reply.length); });
+        [&] { status = Get(silent, "/body?size=10&wait=20", reply); });
     EXPECT_EQ(status, ZUN_E_SESSION_CLOSED);
     EXPECT_LT(get, std::chrono::seconds(10));
     EXPECT_TRUE(recorder.reports.empty());

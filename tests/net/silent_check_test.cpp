@@ -9,7 +9,6 @@
 
 #include <zunserver/zunserver.h>
 
-#include "net/store_host.h"
 #include "store_server.h"
 #include "trace_capture.h"
 
@@ -31,10 +30,6 @@ GatewayRecord CheckRecord(const char* vantorID, const char* trackingID) {
     record.pc = "PC-2";
     record.trackingID = trackingID;
     return record;
-}
-
-TEST(SilentCheck, TheStoreHostComesFromTheEnvironment) {
-    EXPECT_EQ(std::string(StoreHost()), testing::StoreServer());
 }
 
 TEST(SilentCheck, AnswersByTheReplysUpdateAvailableValue) {

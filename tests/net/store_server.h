@@ -30,12 +30,16 @@ struct Reply {
     std::string Text() const { return data != nullptr ? std::string(reinterpret_cast<char*>(data), length) : ""; }
 };
 
+// GETs one of the server's pages into `reply`.
+inline Status Get(InetBlock& session, const std::string& path, Reply& reply) {
+    return session.PageGET(StoreUrl(path).c_str(), &reply.data, &reply.length);
+}
+
 // The body of one of the server's pages; empty when it cannot be read.
 inline std::string StorePage(const std::string& path) {
     InetBlock session;
-    if (session.OpenNetwork(StoreServer().c_str(), 0, 0) != 0) return "";
     Reply reply;
-    if (session.PageGET(StoreUrl(path).c_str(), &reply.data, &reply.length) != 0) return "";
+    if (session.OpenNetwork(StoreServer().c_str(), 0, 0) != 0 || Get(session, path, reply) != 0) return "";
     return reply.Text();
 }
 

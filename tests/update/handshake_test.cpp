@@ -254,8 +254,9 @@ TEST(HandShake, TheCloseBoxDuringAStalledDownloadEndsItPromptly) {
         const auto notices = waitWindow.Notices();
         auto notice = std::find_if(notices.begin(), notices.end(),
                                    [](const testing::SeenNotice& seen) { return seen.kind == ENGINEAUTOUPDATE; });
-        return std::any_of(notice, notices.end(),
-                           [](const testing::SeenNotice& seen) { return seen.done >= seen.total / 2 && seen.done > 0; });
+        return std::any_of(notice, notices.end(), [](const testing::SeenNotice& seen) {
+            return seen.done > 0 && seen.done >= seen.total / 2;
+        });
     };
     std::thread closer([&] {
         const auto end = Clock::now() + std::chrono::seconds(60);
