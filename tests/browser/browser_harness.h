@@ -4,10 +4,8 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,10 +31,8 @@ struct Notice {
     uintptr_t phase;
 };
 
-class BrowserHarness final : public platform::browser::BrowserEvents {
+class BrowserHarness final : public DialogRunner, public platform::browser::BrowserEvents {
 public:
-    using Clock = std::chrono::steady_clock;
-
     BrowserHarness() {
         _dialog.handlers[WM_WAITDIALOGNOTICE] = [this](platform::ui::WindowHandle, uintptr_t kind,
                                                        intptr_t lParam) -> intptr_t {
@@ -76,22 +72,16 @@ public:
             // A dialog whose browser cannot start reports it and ends.
             if (status != 0) platform::ui::EndDialog(self, -1);
         };
-        _runner = std::thread([this] {
-            const intptr_t code = _dialog.Run();
-            Record([&] {
-                _ended = true;
-                _endCode = code;
-            });
-        });
+        Start([this] { return _dialog.Run(); });
         WaitFor([this] { return _started; }, std::chrono::seconds(30));
     }
 
-    ~BrowserHarness() {
+    ~BrowserHarness() override {
         Do([this] {
             _browser.reset();
             platform::ui::EndDialog(_window, 0);
         });
-        _runner.join();
+        Join();
     }
 
     Status CreateStatus() const { return _createStatus; }
@@ -102,23 +92,7 @@ public:
 
     // Runs `work` on the dialog's thread and waits for it; false when the
     // dialog has ended.
-    bool Do(std::function<void()> work) {
-        if (Ended()) return false;
-        auto done = std::make_shared<bool>(false);
-        if (!platform::ui::PostWindowTask(_window, [this, work, done] {
-                work();
-                Record([&] { *done = true; });
-            })) {
-            return false;
-        }
-        return WaitFor([&] { return *done || _ended; }, std::chrono::seconds(60));
-    }
-
-    // Waits until `ready` holds (checked under the harness's lock).
-    bool WaitFor(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> lock(_lock);
-        return _changed.wait_for(lock, limit, ready);
-    }
+    bool Do(std::function<void()> work) { return DialogRunner::Do(_window, std::move(work)); }
 
     size_t Count(const std::string& kind) {
         std::lock_guard<std::mutex> lock(_lock);
@@ -157,18 +131,6 @@ public:
         notices.swap(_notices);
         return notices;
     }
-    bool WaitForEnd(std::chrono::milliseconds limit) {
-        return WaitFor([this] { return _ended; }, limit);
-    }
-    bool Ended() {
-        std::lock_guard<std::mutex> lock(_lock);
-        return _ended;
-    }
-    intptr_t EndCode() {
-        std::lock_guard<std::mutex> lock(_lock);
-        return _endCode;
-    }
-
     void OnBeforeNavigate2(const char* url) override { Add("BeforeNavigate2", url, 0); }
     void OnDocumentComplete(const char* url) override { Add("DocumentComplete", url, 0); }
     void OnDownloadBegin() override { Add("DownloadBegin", "", 0); }
@@ -185,27 +147,15 @@ private:
     void Add(const char* kind, const char* url, int32_t value) {
         Record([&] { _events.push_back({kind, url, value, std::this_thread::get_id()}); });
     }
-    void Record(const std::function<void()>& change) {
-        {
-            std::lock_guard<std::mutex> lock(_lock);
-            change();
-        }
-        _changed.notify_all();
-    }
 
     TestDialog _dialog;
     std::unique_ptr<platform::posix::ChromiumBrowser> _browser;
-    std::thread _runner;
-    std::mutex _lock;
-    std::condition_variable _changed;
     std::vector<BrowserEvent> _events;
     std::vector<Notice> _notices;
     platform::ui::WindowHandle _window = nullptr;
     std::thread::id _thread;
     Status _createStatus = 1;
     bool _started = false;
-    bool _ended = false;
-    intptr_t _endCode = 0;
 };
 
 }  // namespace zun::testing

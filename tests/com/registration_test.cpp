@@ -70,31 +70,15 @@ std::vector<std::string> ServerKeys() {
 }
 
 void ExpectServerRegistered(const std::string& modulePath) {
-    EXPECT_EQ(ClassesValue("AppID\\" + kAppIdText), "ZunServer");
-    EXPECT_EQ(ClassesValue("AppID\\ZunServer.DLL", "AppID"), kAppIdText);
-
-    EXPECT_EQ(ClassesValue("ZunServer.ZunNV.1"), "ZunNV Class");
-    EXPECT_EQ(ClassesValue("ZunServer.ZunNV.1\\CLSID"), kClsid);
-    EXPECT_EQ(ClassesValue("ZunServer.ZunNV"), "ZunNV Class");
+    for (const std::string& key : ServerKeys()) EXPECT_TRUE(ClassesKeyExists(key)) << key;
     EXPECT_EQ(ClassesValue("ZunServer.ZunNV\\CLSID"), kClsid);
     EXPECT_EQ(ClassesValue("ZunServer.ZunNV\\CurVer"), "ZunServer.ZunNV.1");
-
-    EXPECT_EQ(ClassesValue(kClassKey), "ZunNV Class");
     EXPECT_EQ(ClassesValue(kClassKey, "AppID"), kAppIdText);
-    EXPECT_EQ(ClassesValue(kClassKey + "\\ProgID"), "ZunServer.ZunNV.1");
-    EXPECT_EQ(ClassesValue(kClassKey + "\\VersionIndependentProgID"), "ZunServer.ZunNV");
-    EXPECT_TRUE(ClassesKeyExists(kClassKey + "\\Programmable"));
-    EXPECT_EQ(ClassesValue(kClassKey + "\\Programmable"), std::nullopt);
     EXPECT_EQ(ClassesValue(kClassKey + "\\InprocServer32"), modulePath);
     EXPECT_EQ(ClassesValue(kClassKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
-    EXPECT_EQ(ClassesValue(kClassKey + "\\TypeLib"), kLibid);
-
     // The type library, registered from the module's own resource.
-    EXPECT_EQ(ClassesValue("TypeLib\\" + kLibid + "\\1.0"), "ZunServer 1.0 Type Library");
-    EXPECT_EQ(ClassesValue("TypeLib\\" + kLibid + "\\1.0\\0\\win64"), modulePath);
     ComRef<ITypeLib> library;
     EXPECT_EQ(LoadRegTypeLib(LIBID_ZunServerLib, 1, 0, 0, library.Out()), S_OK);
-
     // The interface's own proxy and stub, registered after the type library
     // so that they, not the automation marshaler, serve IZunNV.
     EXPECT_EQ(ClassesValue("Interface\\" + kIid + "\\ProxyStubClsid32"), kIid);

@@ -37,6 +37,7 @@ protected:
 };
 
 TEST_F(PostDataTest, RecordSkuAndSavedNamesByteForByte) {
+    EXPECT_EQ(Body(), "s=5001&pc=&page=&tc=&pt=&affidc=");
     PurchaseInfo& info = ThePurchaseInfo();
     info.firstName = "Ann";
     info.lastName = "Lee";
@@ -51,8 +52,6 @@ TEST_F(PostDataTest, RecordSkuAndSavedNamesByteForByte) {
               "s=5001&pc=P-1&page=&tc=T2&cmd=CFU&pt=TRK&affidc=&_cartitem0.skurefnum=SKU42&_cartitem0.quantity=1"
               "&_shopper.billingfirstname=Ann&_shopper.billinglastname=Lee&_shopper.billingcity=Oslo \x02 Co");
 }
-
-TEST_F(PostDataTest, OnlyTheSellerIdentifier) { EXPECT_EQ(Body(), "s=5001&pc=&page=&tc=&pt=&affidc="); }
 
 TEST_F(PostDataTest, AffiliatePairsFromTheCallersBlob) {
     const auto blob = MakeBlob({{"_vantor.trackingid", "T-BLOB"},
@@ -144,22 +143,6 @@ TEST_F(PostDataTest, ValuesThatDoNotFitAreLeftOutWhole) {
     body = Body(true);
     EXPECT_LE(body.size(), 3095u);
     EXPECT_EQ(body.find('h'), std::string::npos);
-}
-
-TEST(PostDataArgument, KeepsEveryByteWithoutTerminator) {
-    platform::PostDataArgument argument;
-    EXPECT_FALSE(argument.HasBody());
-    ASSERT_EQ(BuildPostDataVariant(&argument, ""), 0u);
-    EXPECT_TRUE(argument.HasBody());
-    EXPECT_TRUE(argument.Bytes().empty());
-
-    const char body[] = "a=\x02 +%41&\xC3\xA9\xFF";
-    ASSERT_EQ(BuildPostDataVariant(&argument, body), 0u);
-    const std::vector<uint8_t> bytes = argument.Bytes();
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), std::string(body));
-
-    EXPECT_EQ(BuildPostDataVariant(&argument, nullptr), ZUN_E_INVALID_ARG);
-    EXPECT_EQ(BuildPostDataVariant(nullptr, "x"), ZUN_E_INVALID_ARG);
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
-// A dialog for tests: runs a template modally on the calling thread and hands
-// its messages to functions the test sets.
+// Dialogs for tests: TestDialog runs a template modally on the calling thread
+// and hands its messages to functions the test sets; DialogRunner runs a
+// modal dialog on a thread of its own, as the engine's caller would, while the
+// test thread hands it work and waits for what it records.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "platform/ui.h"
@@ -51,6 +57,97 @@ public:
     void OnStatusBarMouse(WindowHandle dialog, uint32_t message, uintptr_t keys, intptr_t position) override {
         if (onStatusBarMouse) onStatusBarMouse(dialog, message, keys, position);
     }
+};
+
+class DialogRunner {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Derived classes end their dialog and Join() in their own destructor,
+    // before their members go.
+    virtual ~DialogRunner() { Join(); }
+
+    // Runs `run`, which runs the dialog modally and returns its end code.
+    void Start(std::function<intptr_t()> run) {
+        _runner = std::thread([this, run] {
+            const intptr_t code = run();
+            Record([&] {
+                _ended = true;
+                _endCode = code;
+            });
+        });
+    }
+    void Join() {
+        if (_runner.joinable()) _runner.join();
+    }
+
+    // Changes what the waiting threads see, under the lock, and wakes them.
+    void Record(const std::function<void()>& change) {
+        {
+            std::lock_guard<std::mutex> lock(_lock);
+            change();
+        }
+        _changed.notify_all();
+    }
+
+    // Waits until `ready` holds (checked under the lock, at each Record).
+    bool WaitFor(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(_lock);
+        return _changed.wait_for(lock, limit, ready);
+    }
+
+    // Polls `ready` (outside the lock) until it holds, the dialog ends, or the
+    // limit passes.
+    bool PollUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        while (!ready()) {
+            if (Clock::now() >= end || WaitFor([this] { return _ended; }, std::chrono::milliseconds(10))) {
+                return ready();
+            }
+        }
+        return true;
+    }
+
+    // Runs `work` on the thread of `window` and waits for it; false when the
+    // dialog ended first.
+    bool Do(platform::ui::WindowHandle window, std::function<void()> work) {
+        auto done = std::make_shared<bool>(false);
+        if (window == nullptr || Ended() || !platform::ui::PostWindowTask(window, [this, work, done] {
+                work();
+                Record([&] { *done = true; });
+            })) {
+            return false;
+        }
+        bool finished = false;
+        WaitFor(
+            [&] {
+                finished = *done;
+                return finished || _ended;
+            },
+            std::chrono::seconds(60));
+        return finished;
+    }
+
+    bool WaitForEnd(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        return WaitFor([this] { return _ended; }, limit);
+    }
+    bool Ended() {
+        std::lock_guard<std::mutex> lock(_lock);
+        return _ended;
+    }
+    intptr_t EndCode() {
+        std::lock_guard<std::mutex> lock(_lock);
+        return _endCode;
+    }
+
+protected:
+    std::mutex _lock;
+
+private:
+    std::condition_variable _changed;
+    std::thread _runner;
+    bool _ended = false;
+    intptr_t _endCode = 0;
 };
 
 }  // namespace zun::testing

@@ -1,11 +1,9 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "trace_capture.h"
 #include "ui/test_dialog.h"
 #include "wizard/wait_dialog_notice.h"
 #include "wizard/wizard_window_registry.h"
@@ -14,7 +12,6 @@ namespace zun {
 namespace {
 
 namespace ui = platform::ui;
-using ::testing::Contains;
 
 TEST(WizardWindowRegistry, RunningWizardIsReachableFromAWorkerAndForgottenByTheDialogThatEnds) {
     WizardWindowRegistry windows;
@@ -76,14 +73,6 @@ TEST(WizardWindowRegistry, TheConnectingTimerAskedForWhileTheWaitWindowInitialis
     EXPECT_EQ(dialog.Run(), 1);
     worker.join();
     EXPECT_TRUE(asked);
-}
-
-TEST(WizardWindowRegistry, AboutWindowIsNullWhenNoneIsOpen) {
-    WizardWindowRegistry windows;
-    testing::TraceCapture trace;
-    EXPECT_EQ(windows.RunningAbout(), nullptr);
-    windows.AboutOpened(nullptr);
-    EXPECT_THAT(trace.Messages(), Contains("ZUN: WizardController::SetRunningEasterEggHWND(): Value is 0"));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// Purchase calls under Wine against the local store server: through
-// EntryPoint, through the engine DLL across an engine update, and through the
-// COM object's CoStoreGateway. Wine shows the dialogs but renders no page, so
-// no store page ever completes: the test plays the shopper who closes the
-// purchase wizard once it shows.
+// One purchase under Wine against the local store server for each route a
+// client takes: EntryPoint (both purchase types), the engine DLL across an
+// engine update, and the COM object's CoStoreGateway. Wine shows the dialogs
+// but renders no page, so no store page ever completes: the test plays the
+// shopper who closes the purchase wizard once it shows.
 #include <windows.h>
 
 #include <gmock/gmock.h>
@@ -47,69 +47,26 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kWizardLimit = std::chrono::seconds(30);
 constexpr auto kCallLimit = std::chrono::seconds(60);
 
-// The top-level dialogs one thread creates, in order, seen by a
-// window-creation hook on that thread. A purchase call opens the wait window
-// first and then, unless the handshake ends the call, the purchase wizard.
-class DialogWatch {
-public:
-    // On the watched thread.
-    void Install() {
-        {
-            std::lock_guard<std::mutex> lock(Lock());
-            Current() = this;
-        }
-        _hook = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
-        EXPECT_NE(_hook, nullptr);
-    }
-    void Remove() {
-        if (_hook != nullptr) UnhookWindowsHookEx(_hook);
-        _hook = nullptr;
-        std::lock_guard<std::mutex> lock(Lock());
-        Current() = nullptr;
-    }
-
-    std::vector<HWND> Dialogs() const {
-        std::lock_guard<std::mutex> lock(Lock());
-        return _dialogs;
-    }
-
-private:
-    static std::mutex& Lock() {
-        static std::mutex lock;
-        return lock;
-    }
-    static DialogWatch*& Current() {
-        static DialogWatch* current = nullptr;
-        return current;
-    }
-
-    static LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
-        if (code == HCBT_CREATEWND) {
-            HWND window = reinterpret_cast<HWND>(wParam);
-            const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
-            char className[16] = {};
-            if ((create->style & WS_CHILD) == 0 && GetClassNameA(window, className, sizeof className) > 0 &&
-                std::strcmp(className, "#32770") == 0) {
-                std::lock_guard<std::mutex> lock(Lock());
-                if (Current() != nullptr) Current()->_dialogs.push_back(window);
-            }
-        }
-        return CallNextHookEx(nullptr, code, wParam, lParam);
-    }
-
-    HHOOK _hook = nullptr;
-    std::vector<HWND> _dialogs;  // under Lock()
-};
-
-// A call made on a thread of its own, as an application's window thread
-// makes it, while the test watches its dialogs.
+// A call made on a thread of its own, as an application's window thread makes
+// it, while a window-creation hook on that thread collects the top-level
+// dialogs it opens, in order: the wait window first and then, unless the
+// handshake ends the call, the purchase wizard.
 class WatchedCall {
 public:
     explicit WatchedCall(std::function<Status()> call) : _result(_promise.get_future().share()) {
         _thread = std::thread([this, call] {
-            _watch.Install();
+            {
+                std::lock_guard<std::mutex> lock(Lock());
+                Current() = this;
+            }
+            HHOOK hook = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
+            EXPECT_NE(hook, nullptr);
             const Status status = call();
-            _watch.Remove();
+            if (hook != nullptr) UnhookWindowsHookEx(hook);
+            {
+                std::lock_guard<std::mutex> lock(Lock());
+                Current() = nullptr;
+            }
             _promise.set_value(status);
         });
     }
@@ -120,7 +77,7 @@ public:
     ~WatchedCall() {
         const auto end = Clock::now() + kCallLimit;
         while (_result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready && Clock::now() < end) {
-            for (HWND dialog : _watch.Dialogs()) {
+            for (HWND dialog : Dialogs()) {
                 if (IsWindow(dialog)) PostMessageA(dialog, WM_CLOSE, 0, 0);
             }
         }
@@ -145,7 +102,7 @@ public:
         const auto callEnd = Clock::now() + kCallLimit;
         bool closed = false;
         while (Clock::now() < (closed ? callEnd : wizardEnd)) {
-            const std::vector<HWND> dialogs = _watch.Dialogs();
+            const std::vector<HWND> dialogs = Dialogs();
             for (size_t later = 2; later < dialogs.size(); ++later) {
                 if (IsWindowVisible(dialogs[later])) PostMessageA(dialogs[later], WM_CLOSE, 0, 0);
             }
@@ -166,10 +123,36 @@ public:
         return _result.get();
     }
 
-    std::vector<HWND> Dialogs() const { return _watch.Dialogs(); }
+    std::vector<HWND> Dialogs() const {
+        std::lock_guard<std::mutex> lock(Lock());
+        return _dialogs;
+    }
 
 private:
-    DialogWatch _watch;
+    static std::mutex& Lock() {
+        static std::mutex lock;
+        return lock;
+    }
+    static WatchedCall*& Current() {
+        static WatchedCall* current = nullptr;
+        return current;
+    }
+
+    static LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND) {
+            HWND window = reinterpret_cast<HWND>(wParam);
+            const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+            char className[16] = {};
+            if ((create->style & WS_CHILD) == 0 && GetClassNameA(window, className, sizeof className) > 0 &&
+                std::strcmp(className, "#32770") == 0) {
+                std::lock_guard<std::mutex> lock(Lock());
+                if (Current() != nullptr) Current()->_dialogs.push_back(window);
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    std::vector<HWND> _dialogs;  // under Lock()
     std::promise<Status> _promise;
     std::shared_future<Status> _result;
     std::thread _thread;
@@ -214,58 +197,6 @@ std::string TempDirectory() {
     return path;
 }
 
-// Both purchase types run the handshake against the store, then the wizard;
-// closing it ends the call with 0 and no CartState. The layout replies of
-// these tests carry no certificate, so the wizard opens the store at the
-// store host, on loopback, and not at the certificate's host.
-TEST(PurchaseCall, BothTypesReadTheLayoutOpenTheWizardAndEndWithoutStateWhenItCloses) {
-    char callersPublisher[] = "CALLERS-OWN";
-    for (const uint32_t callType : {ZUN_CALL_PURCHASE, ZUN_CALL_PURCHASE_CFU}) {
-        SCOPED_TRACE(callType);
-        GatewayRecord record = PurchaseRecord(callType, "winbuy-nocertificate");
-        record.publisherID = callersPublisher;
-        // The state of an earlier purchase: freed, not handed back again.
-        record.cartStateOut = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 16));
-        const std::string before = testing::RequestLog();
-        testing::TraceCapture trace;
-        std::string publisherDuringWizard;
-        {
-            WatchedCall call([&record] { return EntryPoint(&record); });
-            EXPECT_TRUE(call.CloseWizard([&](HWND wizard) {
-                ExpectShownPurchaseWizard(wizard);
-                publisherDuringWizard = record.publisherID;
-                // A purchase from inside the wizard is refused at once; the
-                // wizard goes on.
-                EXPECT_EQ(testing::PurchaseInside(reinterpret_cast<platform::ui::WindowHandle>(wizard)),
-                          ZUN_E_WIZARD_RUNNING);
-                EXPECT_TRUE(IsWindowVisible(wizard));
-            }));
-            EXPECT_EQ(call.Result(), 0u);
-        }
-        EXPECT_EQ(record.cartStateOut, nullptr);
-        ExpectLayoutFromTheStore(record);
-        // The wizard reads the layout's publisher; the caller gets its own
-        // pointer back.
-        EXPECT_EQ(publisherDuringWizard, "orvella-publisher");
-        EXPECT_EQ(record.publisherID, callersPublisher);
-        EXPECT_THAT(RequestsSince(before), HasSubstr("call=layoutSize&cmd=layoutSize&s=winbuy-nocertificate&tc=TC-W"));
-
-        // The store never receives the pre-fill under Wine, so the body's
-        // keys are read from the engine's trace of it.
-        const std::string bodyLine = "CreatePurchasePostData(): PostData of ";
-        const std::vector<std::string> messages = trace.Messages();
-        const auto line = std::find_if(messages.begin(), messages.end(), [&](const std::string& each) {
-            return each.find(bodyLine) != std::string::npos;
-        });
-        ASSERT_NE(line, messages.end());
-        if (callType == ZUN_CALL_PURCHASE_CFU) {
-            EXPECT_THAT(*line, HasSubstr("keys s,pc,page,tc,cmd,pt"));
-        } else {
-            EXPECT_THAT(*line, HasSubstr("keys s,pc,page,tc,pt"));
-        }
-    }
-}
-
 // The engine as a client library keeps it: a copy of the built DLL in a
 // folder of its own, loaded at run time.
 class ClientsEngine {
@@ -305,15 +236,24 @@ private:
     std::optional<platform::LoadedModule> _module;
 };
 
-TEST(EngineDll, AnUpdateEndsTheFirstCallAndTheInstalledBuildOpensTheWizardWithoutAskingAgain) {
-    ClientsEngine engine;
+enum class Route { kEntryPoint, kEngineSwap, kCom };
+
+struct RouteCase {
+    const char* name;
+    Route route;
+    uint32_t callType;
+};
+void PrintTo(const RouteCase& route, std::ostream* out) { *out << route.name; }
+
+// The first call of the engine swap: the store offers the next build, which
+// ends the call before any wizard; the client installs it as the public
+// header describes and loads it.
+void TakeTheEngineUpdate(ClientsEngine& engine, GatewayRecord& record) {
     ASSERT_TRUE(engine.Load());
-    GatewayRecord record = PurchaseRecord(ZUN_CALL_PURCHASE, "update-nocertificate");
     {
         WatchedCall call([&] { return engine.entryPoint(&record); });
         EXPECT_EQ(call.Result(), ZUN_E_ENGINE_UPDATED);
-        // The wait window only: no wizard.
-        EXPECT_EQ(call.Dialogs().size(), 1u);
+        EXPECT_EQ(call.Dialogs().size(), 1u);  // the wait window only
     }
     EXPECT_EQ(record.engineUpdated, 1u);
     EXPECT_EQ(record.cartStateOut, nullptr);
@@ -325,11 +265,8 @@ TEST(EngineDll, AnUpdateEndsTheFirstCallAndTheInstalledBuildOpensTheWizardWithou
     EXPECT_THAT(name, StartsWith("XWS"));
     EXPECT_THAT(name, EndsWith(".tmp"));
     EXPECT_EQ(name.find_first_of("\\/"), std::string::npos);
-    // The store offers the next build of the engine.
     EXPECT_EQ(FileBytes(update), FileBytes(ZUN_NEXT_ENGINE_PATH));
 
-    // The client installs it as the public header describes and calls again
-    // with engineUpdated still 1.
     engine.Unload();
     // Nothing of the first call (its threads, hooks, windows) keeps the old
     // engine in memory.
@@ -341,42 +278,93 @@ TEST(EngineDll, AnUpdateEndsTheFirstCallAndTheInstalledBuildOpensTheWizardWithou
     ASSERT_TRUE(InstallEngineUpdate(engine.path, update, &why)) << why;
     EXPECT_EQ(engine.Version(), ZUN_NEXT_VERSION);
     ASSERT_TRUE(engine.Load());
+}
+
+// CoStoreGateway on an object from the server module's class factory, called
+// in the apartment that created it.
+Status CallThroughCom(GatewayRecord& record) {
+    testing::ComApartment apartment(COINIT_APARTMENTTHREADED);
+    testing::ServerModule server;
+    testing::ComRef<IZunNV> zunNV;
+    const HRESULT created = server.CreateZunNV(zunNV.Out());
+    if (FAILED(created)) return static_cast<Status>(created);
+    return static_cast<Status>(zunNV->CoStoreGateway(testing::AsBytes(record)));
+}
+
+class PurchaseRoute : public ::testing::TestWithParam<RouteCase> {};
+
+// The purchase runs the handshake against the store, then the wizard; closing
+// it ends the call with 0 and no CartState. The layout replies of these tests
+// carry no certificate, so the wizard opens the store at the store host, on
+// loopback, and not at the certificate's host.
+TEST_P(PurchaseRoute, ReadsTheLayoutOpensTheWizardAndEndsWithoutStateWhenItCloses) {
+    const RouteCase& route = GetParam();
+    const bool swap = route.route == Route::kEngineSwap;
+    const std::string vantorID = std::string(swap ? "update" : route.name) + "-nocertificate";
+    GatewayRecord record = PurchaseRecord(route.callType, vantorID.c_str());
+    ClientsEngine engine;
+    if (swap) TakeTheEngineUpdate(engine, record);
+    if (HasFatalFailure()) return;
+
+    char callersPublisher[] = "CALLERS-OWN";
+    record.publisherID = callersPublisher;
+    // The state of an earlier purchase: freed, not handed back again.
+    record.cartStateOut = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 16));
     const std::string before = testing::RequestLog();
+    testing::TraceCapture trace;
+    std::string publisherDuringWizard;
     {
-        WatchedCall call([&] { return engine.entryPoint(&record); });
-        EXPECT_TRUE(call.CloseWizard(ExpectShownPurchaseWizard));
+        WatchedCall call([&]() -> Status {
+            switch (route.route) {
+            case Route::kEngineSwap: return engine.entryPoint(&record);
+            case Route::kCom: return CallThroughCom(record);
+            default: return EntryPoint(&record);
+            }
+        });
+        EXPECT_TRUE(call.CloseWizard([&](HWND wizard) {
+            ExpectShownPurchaseWizard(wizard);
+            publisherDuringWizard = record.publisherID;
+            // A purchase from inside the wizard is refused at once; the
+            // wizard goes on. (The engine in this process is EntryPoint's.)
+            if (route.route != Route::kEntryPoint) return;
+            EXPECT_EQ(testing::PurchaseInside(reinterpret_cast<platform::ui::WindowHandle>(wizard)),
+                      ZUN_E_WIZARD_RUNNING);
+            EXPECT_TRUE(IsWindowVisible(wizard));
+        }));
         EXPECT_EQ(call.Result(), 0u);
     }
     EXPECT_EQ(record.cartStateOut, nullptr);
     EXPECT_EQ(record.updateFilePath[0], '\0');
     ExpectLayoutFromTheStore(record);
+    // The wizard reads the layout's publisher; the caller gets its own
+    // pointer back.
+    EXPECT_EQ(publisherDuringWizard, "orvella-publisher");
+    EXPECT_EQ(record.publisherID, callersPublisher);
     const std::string requests = RequestsSince(before);
-    EXPECT_THAT(requests, Not(HasSubstr("vnidc=update-nocertificate&")));
-    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=update-nocertificate&"));
+    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=" + vantorID + "&"));
+    // The installed build does not ask for an update again.
+    if (swap) {
+        EXPECT_THAT(requests, Not(HasSubstr("vnidc=" + vantorID + "&")));
+    }
+    if (route.route != Route::kEntryPoint) return;
+
+    // The store never receives the pre-fill under Wine, so the body's keys are
+    // read from the engine's trace of it.
+    const std::vector<std::string> messages = trace.Messages();
+    const auto line = std::find_if(messages.begin(), messages.end(), [](const std::string& each) {
+        return each.find("CreatePurchasePostData(): PostData of ") != std::string::npos;
+    });
+    ASSERT_NE(line, messages.end());
+    EXPECT_THAT(*line, HasSubstr(route.callType == ZUN_CALL_PURCHASE_CFU ? "keys s,pc,page,tc,cmd,pt"
+                                                                         : "keys s,pc,page,tc,pt"));
 }
 
-// CoStoreGateway on the COM object, called in the apartment that created it;
-// the object comes from the server module's class factory, as the COM
-// server's own tests make it.
-TEST(PurchaseThroughCom, CoStoreGatewayRunsTheHandshakeAndTheWizard) {
-    GatewayRecord record = PurchaseRecord(ZUN_CALL_PURCHASE, "comclient-nocertificate");
-    const std::string before = testing::RequestLog();
-    {
-        WatchedCall call([&record]() -> Status {
-            testing::ComApartment apartment(COINIT_APARTMENTTHREADED);
-            testing::ServerModule server;
-            testing::ComRef<IZunNV> zunNV;
-            const HRESULT created = server.CreateZunNV(zunNV.Out());
-            if (FAILED(created)) return static_cast<Status>(created);
-            return static_cast<Status>(zunNV->CoStoreGateway(testing::AsBytes(record)));
-        });
-        EXPECT_TRUE(call.CloseWizard(ExpectShownPurchaseWizard));
-        EXPECT_EQ(call.Result(), 0u);
-    }
-    EXPECT_EQ(record.cartStateOut, nullptr);
-    ExpectLayoutFromTheStore(record);
-    EXPECT_THAT(RequestsSince(before), HasSubstr("call=layoutSize&cmd=layoutSize&s=comclient-nocertificate&"));
-}
+INSTANTIATE_TEST_SUITE_P(Routes, PurchaseRoute,
+                         ::testing::Values(RouteCase{"EntryPoint", Route::kEntryPoint, ZUN_CALL_PURCHASE},
+                                           RouteCase{"EntryPointCfu", Route::kEntryPoint, ZUN_CALL_PURCHASE_CFU},
+                                           RouteCase{"EngineSwap", Route::kEngineSwap, ZUN_CALL_PURCHASE},
+                                           RouteCase{"Com", Route::kCom, ZUN_CALL_PURCHASE}),
+                         [](const ::testing::TestParamInfo<RouteCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace zun

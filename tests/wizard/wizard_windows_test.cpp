@@ -1,18 +1,20 @@
-// The wizard's windows under Wine: the templates with their controls, the
-// keyboard hook in the dialog's real message loop, the About box's keys, and
-// screenshots of the wizard and of both About pages for a person to look at
-// (PNG files in the build tree's wizard-screenshots folder).
+// The wizard's windows under Wine: the templates with their controls and the
+// browser control in place, the keyboard hook in the dialog's real message
+// loop, the About box's keys, and screenshots of the wizard and of both About
+// pages for a person to look at (BMP files in the build tree's
+// wizard-screenshots folder).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "platform/browser.h"
+#include "platform/win32/browser_win32.h"
 #include "ui/test_dialog.h"
-#include "wizard/png_file.h"
 #include "wizard/wizard_keyboard_hook.h"
 #include "wizard/wizard_run.h"
 #include "wizard/wizard_window_registry.h"
@@ -25,7 +27,7 @@ using testing::WizardRun;
 
 HWND Hwnd(ui::WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
-// Saves what the window shows now as NAME.png. A modal dialog is shown only
+// Saves what the window shows now as NAME.bmp. A modal dialog is shown only
 // once its loop goes idle, which the tests' own messages may come before.
 void Screenshot(ui::WindowHandle window, const char* name) {
     HWND hwnd = Hwnd(window);
@@ -47,37 +49,68 @@ void Screenshot(ui::WindowHandle window, const char* name) {
     const int height = rect.bottom - rect.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
+    // A bottom-up 24-bit picture, as a BMP file holds it: rows padded to
+    // four bytes.
     BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader = {sizeof info.bmiHeader, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     ASSERT_NE(bitmap, nullptr);
     HGDIOBJ previous = SelectObject(memory, bitmap);
     EXPECT_TRUE(BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY));
     GdiFlush();
-    const auto* pixels = static_cast<const uint8_t*>(bits);
-    const std::vector<uint8_t> bgra(pixels, pixels + static_cast<size_t>(width) * height * 4);
+    const DWORD size = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
+    const auto* pixels = static_cast<const char*>(bits);
+    const std::string picture(pixels, pixels + size);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof info.bmiHeader;
+    const BITMAPFILEHEADER file{0x4D42, headers + size, 0, 0, headers};
     CreateDirectoryA(ZUN_SCREENSHOTS, nullptr);
-    EXPECT_TRUE(testing::WritePng(std::string(ZUN_SCREENSHOTS) + "/" + name + ".png", width, height, bgra));
+    std::ofstream out(std::string(ZUN_SCREENSHOTS) + "/" + name + ".bmp", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    out << picture;
+    EXPECT_TRUE(out.good()) << name;
     // Something was drawn: not every pixel is the same.
-    EXPECT_TRUE(std::adjacent_find(bgra.begin(), bgra.end(), std::not_equal_to<>()) != bgra.end()) << name;
+    EXPECT_TRUE(std::adjacent_find(picture.begin(), picture.end(), std::not_equal_to<>()) != picture.end()) << name;
 }
 
-TEST(WizardWindows, TemplatesComeUpWithTheirControls) {
+class CountingEvents final : public platform::browser::BrowserEvents {
+public:
+    void OnBeforeNavigate2(const char*) override {}
+    void OnDocumentComplete(const char*) override {}
+    void OnDownloadBegin() override {}
+    void OnDownloadComplete() override {}
+    void OnProgressChange(int32_t, int32_t) override {}
+    void OnSetSecureLockIcon(int32_t) override {}
+    void OnBrowserFailed(Status) override {}
+};
+
+// The browser control is activated in place in the wizard's template, reads
+// the host flags from its site and takes a navigation with a POST body even
+// where it cannot show the page.
+TEST(WizardWindows, TemplatesComeUpWithTheirControlsAndTheBrowserInPlace) {
     testing::TestDialog wizard;
-    wizard.onInit = [](ui::WindowHandle self) {
-        HWND host = GetDlgItem(Hwnd(self), ui::kBrowserControlId);
-        EXPECT_NE(host, nullptr);
+    CountingEvents events;
+    wizard.onInit = [&](ui::WindowHandle self) {
         EXPECT_TRUE(GetWindowLongA(Hwnd(self), GWL_STYLE) & WS_SYSMENU);
+        std::unique_ptr<platform::browser::Browser> control;
+        EXPECT_EQ(platform::browser::CreateBrowser(self, 4242, events, &control), ZUN_E_CONTROL_NOT_FOUND);
+        ASSERT_EQ(platform::browser::CreateBrowser(self, ui::kBrowserControlId, events, &control), 0u);
+        auto& host = static_cast<platform::win32::Win32Browser&>(*control);
+        EXPECT_TRUE(host.IsInPlaceActive());
+        ASSERT_EQ(control->SetHostFlags(0x0D | 0x40000), 0u);
+        EXPECT_EQ(host.HostFlagsSeenByControl(), 0x4000Du);
+        platform::PostDataArgument body;
+        const uint8_t bytes[] = {'a', '=', 0x02, 0xFF};
+        ASSERT_EQ(body.Assign(bytes, sizeof bytes), 0u);
+        EXPECT_EQ(control->Navigate("http://127.0.0.1:9/secure/Prefill.aspx", &body,
+                                    "Content-Type: application/x-www-form-urlencoded\r\n"),
+                  0u);
+        control.reset();
         ui::EndDialog(self, 1);
     };
     EXPECT_EQ(wizard.Run(ui::kWizardDialogTemplate), 1);
