@@ -10,17 +10,17 @@
 namespace zun::testing {
 namespace {
 
-std::unique_ptr<PageServer> gPages;
+std::unique_ptr<LocalStore> gPages;
 std::unique_ptr<BrowserHarness> gBrowser;
 
 class BrowserEnvironment final : public ::testing::Environment {
 public:
     void SetUp() override {
-        gPages = std::make_unique<PageServer>();
-        ASSERT_TRUE(gPages->Ready()) << "the page server did not start";
+        gPages = std::make_unique<LocalStore>();
+        ASSERT_TRUE(gPages->Ready()) << "the store server did not start";
         setenv("ZUN_BROWSER_HEADLESS", "1", 1);
-        // The browser trusts the page server's certificate, and only that one.
-        const std::string flags = "--ignore-certificate-errors-spki-list=" + gPages->Spki();
+        // The browser trusts the store server's certificate, and only that one.
+        const std::string flags = "--ignore-certificate-errors-spki-list=" + gPages->Pin();
         setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
         gBrowser = std::make_unique<BrowserHarness>();
         ASSERT_EQ(gBrowser->CreateStatus(), 0u) << "the browser did not start";
@@ -37,7 +37,7 @@ public:
 
 }  // namespace
 
-PageServer& ThePages() { return *gPages; }
+LocalStore& ThePages() { return *gPages; }
 BrowserHarness& TheBrowser() { return *gBrowser; }
 
 std::string EmbeddedPageUrl(const char* name) {

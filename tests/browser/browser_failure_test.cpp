@@ -29,7 +29,7 @@ TEST(BrowserFailure, MissingOrExitingBrowserEndsTheDialog) {
 TEST(BrowserFailure, BrowserThatDiesIsReportedAndEndsTheDialog) {
     BrowserHarness harness;
     ASSERT_EQ(harness.CreateStatus(), 0u);
-    ASSERT_TRUE(harness.Open(testing::ThePages().Http("/elements.html")));
+    ASSERT_TRUE(harness.Open(testing::ThePages().Http("/pages/elements.html")));
     ASSERT_EQ(kill(-harness.Browser().ProcessId(), SIGKILL), 0);
     EXPECT_TRUE(harness.WaitForCount("BrowserFailed", 1, std::chrono::seconds(10)));
     EXPECT_TRUE(harness.WaitForEnd(std::chrono::seconds(10)));

@@ -96,12 +96,12 @@ TEST(EmbeddedPages, StoreNavigationAroundThemIsUntouched) {
     ASSERT_TRUE(TheBrowser().Open(EmbeddedPageUrl("WAIT.HTM")));
     platform::PostDataArgument argument;
     ASSERT_EQ(BuildPostDataVariant(&argument, "z=\xE9+"), 0u);
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/echo"), &argument,
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/secure/Prefill.aspx"), &argument,
                                   "Content-Type: application/x-www-form-urlencoded\r\n"));
-    EXPECT_EQ(TextOf("method"), "POST");
-    EXPECT_EQ(TextOf("body"), "7a3de92b");
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/echo")));
-    EXPECT_EQ(TextOf("method"), "GET");
+    EXPECT_EQ(ThePages().Control("/_prefill?part=method"), "POST");
+    EXPECT_EQ(ThePages().Control("/_prefill?part=body"), "z=\xE9+");
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/secure/Prefill.aspx")));
+    EXPECT_EQ(ThePages().Control("/_prefill?part=method"), "GET");
     ASSERT_TRUE(TheBrowser().Open(EmbeddedPageUrl("WAIT.HTM")));
     EXPECT_EQ(TextOf("bottom_text"), "");
     EXPECT_TRUE(PageHas("document.images[0].naturalWidth > 0 ? document.body : null"));

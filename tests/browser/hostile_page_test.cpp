@@ -51,7 +51,7 @@ platform::dom::ElementRef Find(const char* id) {
 }
 
 TEST(HostilePage, ForgedClicksAndAFileLinkOpenNothingAndARealClickStillWorks) {
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/links.html")));
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/links.html")));
     testing::TraceCapture trace;
     TheBrowser().Do([&] {
         for (const char* id : {"plain", "marked"}) {

@@ -2,33 +2,21 @@
 #include <gtest/gtest.h>
 
 #include "browser/browser_environment.h"
-#include "dom/html_element.h"
-#include "hex_text.h"
 #include "shopper/purchase_post_data.h"
 
 namespace zun {
 namespace {
 
 using testing::BrowserEvent;
-using testing::Hex;
 using testing::TheBrowser;
 using testing::ThePages;
 
-// The texts of the echo page's fields.
-std::map<std::string, std::string> ReadEcho() {
+// What the store server took in with the last request to its pre-fill page.
+std::map<std::string, std::string> LastPrefill() {
     std::map<std::string, std::string> fields;
-    TheBrowser().Do([&] {
-        platform::dom::DocumentRef document;
-        TheBrowser().Browser().GetDocument(&document);
-        HtmlElement page;
-        ASSERT_EQ(page.HookupDocument(document), 0u);
-        for (const char* id : {"method", "type", "body"}) {
-            char text[4096];
-            uint32_t size = sizeof text;
-            ASSERT_EQ(page.GetElementInnerText(id, text, &size), 0u) << id;
-            fields[id] = text;
-        }
-    });
+    for (const char* part : {"method", "content_type", "body"}) {
+        fields[part] = ThePages().Control(std::string("/_prefill?part=") + part);
+    }
     return fields;
 }
 
@@ -48,15 +36,15 @@ TEST(Navigation, PostsTheBodyByteForByteAndReportsEventsInOrderOnTheDialogThread
     platform::PostDataArgument argument;
     ASSERT_EQ(BuildPostDataVariant(&argument, body.c_str()), 0u);
     TheBrowser().TakeEvents();
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/echo"), &argument,
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/secure/Prefill.aspx"), &argument,
                                   "Content-Type: application/x-www-form-urlencoded\r\n"));
-    const auto fields = ReadEcho();
+    const auto fields = LastPrefill();
     EXPECT_EQ(fields.at("method"), "POST");
-    EXPECT_EQ(fields.at("type"), "application/x-www-form-urlencoded");
-    EXPECT_EQ(fields.at("body"), Hex(body));
+    EXPECT_EQ(fields.at("content_type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(fields.at("body"), body);
 
     const std::vector<BrowserEvent> events = TheBrowser().TakeEvents();
-    EXPECT_THAT(Sequence(events), ::testing::ElementsAre("BeforeNavigate2 /echo", "DocumentComplete /echo"));
+    EXPECT_THAT(Sequence(events), ::testing::ElementsAre("BeforeNavigate2 /Prefill.aspx", "DocumentComplete /Prefill.aspx"));
     for (const BrowserEvent& event : events) EXPECT_EQ(event.thread, TheBrowser().DialogThread()) << event.kind;
     std::vector<std::string> kinds;
     for (const BrowserEvent& event : events) {
@@ -67,7 +55,7 @@ TEST(Navigation, PostsTheBodyByteForByteAndReportsEventsInOrderOnTheDialogThread
 }
 
 TEST(Navigation, ClickedLinksAndSubmittedFormsNavigateWithEvents) {
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/form.html")));
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/form.html")));
     auto click = [](const char* expression) {
         const size_t before = TheBrowser().Count("DocumentComplete");
         TheBrowser().Do([&] {
@@ -82,12 +70,12 @@ TEST(Navigation, ClickedLinksAndSubmittedFormsNavigateWithEvents) {
     TheBrowser().TakeEvents();
     ASSERT_TRUE(click("document.getElementById('send')"));
     EXPECT_THAT(Sequence(TheBrowser().TakeEvents()),
-                ::testing::ElementsAre("BeforeNavigate2 /echo", "DocumentComplete /echo"));
-    const auto fields = ReadEcho();
+                ::testing::ElementsAre("BeforeNavigate2 /Prefill.aspx", "DocumentComplete /Prefill.aspx"));
+    const auto fields = LastPrefill();
     EXPECT_EQ(fields.at("method"), "POST");
-    EXPECT_EQ(fields.at("body"), Hex("q=a+b"));
+    EXPECT_EQ(fields.at("body"), "q=a+b");
 
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/form.html")));
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/form.html")));
     TheBrowser().TakeEvents();
     ASSERT_TRUE(click("document.getElementById('back')"));
     EXPECT_THAT(Sequence(TheBrowser().TakeEvents()),
@@ -105,8 +93,8 @@ TEST(Navigation, SecureLockFollowsTheConnection) {
         }
         return lock;
     };
-    EXPECT_EQ(lockAfter(ThePages().Https("/elements.html")), 6);
-    EXPECT_EQ(lockAfter(ThePages().Http("/elements.html")), 0);
+    EXPECT_EQ(lockAfter(ThePages().Https("/pages/elements.html")), 6);
+    EXPECT_EQ(lockAfter(ThePages().Http("/pages/elements.html")), 0);
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_F(Receivers, WaitPageButtonsSendProgressThenTheirAnswer) {
 }
 
 TEST_F(Receivers, MarkedLinkOpensInANewWindowAndThePageStays) {
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/links.html")));
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/links.html")));
     int pagesBefore = 0;
     TheBrowser().Do([&] {
         pagesBefore = TheBrowser().Browser().PageCount();
@@ -121,7 +121,7 @@ TEST_F(Receivers, MarkedLinkOpensInANewWindowAndThePageStays) {
 }
 
 TEST_F(Receivers, TablesHold128OfEachKindAndRefuseForeignElements) {
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/links.html")));
+    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/links.html")));
     TheBrowser().Do([] {
         testing::TraceCapture trace;
         Receiver::FreeEventConnections();

@@ -80,7 +80,7 @@ bool GroupRuns(int group) {
 
 TEST(SharedBrowser, DialogsOfOneScopeShareOneBrowserThatEndsWithTheScope) {
     // Outside a scope every dialog's browser ends with it.
-    const Shown alone = ShowPage("/elements.html");
+    const Shown alone = ShowPage("/pages/elements.html");
     ASSERT_TRUE(alone.loaded);
     EXPECT_FALSE(GroupRuns(alone.processId));
 
@@ -89,11 +89,11 @@ TEST(SharedBrowser, DialogsOfOneScopeShareOneBrowserThatEndsWithTheScope) {
         SharedBrowserScope call;
         {
             SharedBrowserScope nested;  // a call made from inside the call
-            first = ShowPage("/elements.html");
+            first = ShowPage("/pages/elements.html");
         }
         ASSERT_TRUE(first.loaded);
         EXPECT_TRUE(GroupRuns(first.processId)) << "kept for the next dialog";
-        const Shown second = ShowPage("/form.html");
+        const Shown second = ShowPage("/pages/form.html");
         ASSERT_TRUE(second.loaded);
         EXPECT_EQ(second.processId, first.processId);
         EXPECT_EQ(second.pages, 1) << "the first dialog's page is gone";
@@ -105,7 +105,7 @@ TEST(SharedBrowser, AKeptBrowserThatDiedOrNoLongerFitsIsReplaced) {
     const std::string flags = std::getenv("ZUN_BROWSER_FLAGS");
     for (const bool dies : {true, false}) {
         SharedBrowserScope call;
-        const Shown first = ShowPage("/elements.html");
+        const Shown first = ShowPage("/pages/elements.html");
         ASSERT_TRUE(first.loaded);
         if (dies) {
             ASSERT_EQ(kill(-first.processId, SIGKILL), 0);
@@ -113,7 +113,7 @@ TEST(SharedBrowser, AKeptBrowserThatDiedOrNoLongerFitsIsReplaced) {
         } else {
             setenv("ZUN_BROWSER_FLAGS", (flags + " --mute-audio").c_str(), 1);
         }
-        const Shown second = ShowPage("/form.html");
+        const Shown second = ShowPage("/pages/form.html");
         setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
         EXPECT_EQ(second.created, 0u) << dies;
         EXPECT_TRUE(second.loaded) << dies;
@@ -127,7 +127,7 @@ TEST(SharedBrowser, AScopeOnAnotherThreadSharesNothing) {
     Shown other;
     std::thread([&] {
         SharedBrowserScope otherCall;
-        other = ShowPage("/elements.html");
+        other = ShowPage("/pages/elements.html");
     }).join();
     ASSERT_TRUE(other.loaded);
     EXPECT_FALSE(GroupRuns(other.processId));

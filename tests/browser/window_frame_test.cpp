@@ -78,7 +78,7 @@ TEST(WindowFrame, BrowserWindowFollowsTheDialogWithThePageFillingItAndHidesWithI
 
 TEST(WindowFrame, EscInThePageIsCancelAndScriptCanNeitherFakeItNorCloseTheWindow) {
     BrowserHarness& harness = TheBrowser();
-    ASSERT_TRUE(harness.Open(ThePages().Http("/elements.html")));
+    ASSERT_TRUE(harness.Open(ThePages().Http("/pages/elements.html")));
     harness.TakeEvents();
     Status status = 1;
     // Script's own key events and calls are not a person's key.
@@ -129,24 +129,12 @@ std::string HttpGet(int port, const std::string& path) {
     return reply;
 }
 
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 // An outside program attached through the debugging port that the flags add
 // closes the page, as a person closing the window does: the dialog gets its
 // close box, not a browser failure. The flags' quoted host rule holds blanks.
 TEST(WindowFrame, ClosingThePageFromOutsideIsTheDialogsCloseBox) {
     const std::string saved = std::getenv("ZUN_BROWSER_FLAGS");
-    const int port = FreePort();
+    const int port = testing::FreePort();
     const std::string flags = saved + " --remote-debugging-port=" + std::to_string(port) +
                               " --host-resolver-rules=\"MAP frame.example.test 127.0.0.1\"";
     setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
@@ -154,7 +142,7 @@ TEST(WindowFrame, ClosingThePageFromOutsideIsTheDialogsCloseBox) {
     setenv("ZUN_BROWSER_FLAGS", saved.c_str(), 1);
     ASSERT_EQ(harness.CreateStatus(), 0u);
 
-    std::string url = ThePages().Http("/elements.html");
+    std::string url = ThePages().Http("/pages/elements.html");
     url.replace(url.find("127.0.0.1"), 9, "frame.example.test");
     ASSERT_TRUE(harness.Open(url));
     std::string title;

@@ -30,18 +30,21 @@ struct Reply {
     std::string Text() const { return data != nullptr ? std::string(reinterpret_cast<char*>(data), length) : ""; }
 };
 
-// GETs one of the server's pages into `reply`.
+// GETs a page of the server into `reply`.
 inline Status Get(InetBlock& session, const std::string& path, Reply& reply) {
     return session.PageGET(StoreUrl(path).c_str(), &reply.data, &reply.length);
 }
 
-// The body of one of the server's pages; empty when it cannot be read.
-inline std::string StorePage(const std::string& path) {
+// The body of a page of the server at `address`; empty when it cannot be read.
+inline std::string StorePage(const std::string& address, const std::string& path) {
     InetBlock session;
     Reply reply;
-    if (session.OpenNetwork(StoreServer().c_str(), 0, 0) != 0 || Get(session, path, reply) != 0) return "";
+    if (session.OpenNetwork(address.c_str(), 0, 0) != 0) return "";
+    if (session.PageGET(("http://" + address + path).c_str(), &reply.data, &reply.length) != 0) return "";
     return reply.Text();
 }
+
+inline std::string StorePage(const std::string& path) { return StorePage(StoreServer(), path); }
 
 // The request lines the server has received so far.
 inline std::string RequestLog() { return StorePage("/_requests"); }

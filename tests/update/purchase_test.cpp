@@ -15,7 +15,9 @@
 #include <zunserver/zunserver.h>
 
 #include "base/engine_heap.h"
+#include "blob_text.h"
 #include "shopper/purchase_info.h"
+#include "shopper/registry_sandbox.h"
 #include "child_process.h"
 #include "file_bytes.h"
 #include "processes.h"
@@ -41,6 +43,15 @@ bool BrowserRunsIn(const std::string& folder) {
     return testing::ProcessStays([&](const std::filesystem::path& process) {
         return testing::FileBytes((process / "environ").string()).find(mark) != std::string::npos;
     });
+}
+
+// Whether the blob's header checksum is the XOR of its entry words.
+bool ChecksumHolds(const uint8_t* blob) {
+    uint32_t totalLength = 0;
+    uint32_t checksum = 0;
+    std::memcpy(&totalLength, blob, 4);
+    std::memcpy(&checksum, blob + 8, 4);
+    return testing::ChecksumOf(testing::Bytes(blob, blob + totalLength)) == checksum;
 }
 
 class PurchaseCall : public ::testing::Test {
@@ -92,6 +103,7 @@ protected:
 TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
     char callersPublisher[] = "CALLERS-OWN";
     for (const uint32_t callType : {ZUN_CALL_PURCHASE, ZUN_CALL_PURCHASE_CFU}) {
+        const bool plain = callType == ZUN_CALL_PURCHASE;
         GatewayRecord record{};
         record.size = sizeof record;
         record.callType = callType;
@@ -100,22 +112,27 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         // names; without a certificate in the layout reply the store opens
         // at the configured store server, whose loopback address is no
         // store host: its pages do not speak for the order.
-        const char* vantor = callType == ZUN_CALL_PURCHASE ? "buyer" : "buyer-nocertificate";
+        const char* vantor = plain ? "buyer" : "buyer-nocertificate";
         record.vantorID = vantor;
         record.skuRefNum = "ZUN-PRO-1";
         record.tc = "TC-9";
+        // A caller's old block is freed whatever comes back.
+        record.cartStateOut = static_cast<unsigned char*>(heap::Allocate(64));
         testing::TraceCapture trace;
         // A purchase called from inside the plain purchase's wizard is
         // refused at once, and the shopper's purchase goes on.
         std::optional<ZunStatus> nested;
         std::function<void(platform::ui::WindowHandle)> purchaseInside;
-        if (callType == ZUN_CALL_PURCHASE) {
+        if (plain) {
             purchaseInside = [&nested](platform::ui::WindowHandle wizard) { nested = testing::PurchaseInside(wizard); };
         }
-        EXPECT_EQ(Buy(record, {"--set", "BillingFirstName=Mira", "--set", "BillingEmail=mira@example.com"},
-                      purchaseInside),
-                  0u);
-        if (callType == ZUN_CALL_PURCHASE) {
+        // On the plain purchase's invoice the shopper follows a link to
+        // another site, whose page carries a forged state of its own, and
+        // closes the window there.
+        std::vector<std::string> shopper = {"--set", "BillingFirstName=Mira", "--set", "BillingEmail=mira@example.com"};
+        if (plain) shopper.insert(shopper.end(), {"--click", "elsewhere"});
+        EXPECT_EQ(Buy(record, shopper, purchaseInside), 0u);
+        if (plain) {
             EXPECT_EQ(nested, ZUN_E_WIZARD_RUNNING);
         }
         // One browser served the wait window and the wizard, and it ended
@@ -135,10 +152,16 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         EXPECT_EQ(record.publisherID, callersPublisher);
         EXPECT_EQ(record.wizardWidth, 800);
         EXPECT_EQ(record.invoiceHeight, 480);
-        if (callType == ZUN_CALL_PURCHASE) {
+        if (plain) {
+            // The store's own invoice, not the other site's forgery.
+            EXPECT_THAT(_store.Requests(), HasSubstr("GET /_forged"));
             ASSERT_NE(record.cartStateOut, nullptr);
             EXPECT_EQ(ValueOf(record.cartStateOut, "PAGENAME"), "INVOICE");
+            EXPECT_EQ(ValueOf(record.cartStateOut, "_Order.Status"), "1");
+            EXPECT_THAT(ValueOf(record.cartStateOut, "_Order.Number"), HasSubstr("ORV-"));
+            EXPECT_TRUE(ChecksumHolds(record.cartStateOut));
             heap::Release(record.cartStateOut);
+            EXPECT_TRUE(testing::ValueBytes(platform::RegistryRoot::CurrentUser, kPurchaseInfoKey, kPurchaseInfoValue));
         } else {
             EXPECT_EQ(record.cartStateOut, nullptr);
         }
@@ -149,18 +172,21 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
             EXPECT_THAT(line, Not(HasSubstr("mira@example.com"))) << line;
         }
 
-        // The pre-fill carries "&cmd=CFU" only for the check-for-update
-        // purchase.
+        // The pre-fill is a form; it carries "&cmd=CFU" only for the
+        // check-for-update purchase, which is pre-filled with the shopper
+        // the plain purchase saved.
         const std::string body = Control("/_prefill?part=body");
         EXPECT_THAT(body, HasSubstr(std::string("s=") + vantor + "&"));
-        EXPECT_EQ(Control("/_prefill?part=host"),
-                  callType == ZUN_CALL_PURCHASE ? "secure.orvella.com" : _store.Address());
-        if (callType == ZUN_CALL_PURCHASE_CFU) {
-            EXPECT_THAT(body, HasSubstr("&cmd=CFU"));
-        } else {
+        EXPECT_EQ(Control("/_prefill?part=content_type"), "application/x-www-form-urlencoded");
+        EXPECT_EQ(Control("/_prefill?part=host"), plain ? "secure.orvella.com" : _store.Address());
+        if (plain) {
             EXPECT_THAT(body, Not(HasSubstr("cmd=CFU")));
+        } else {
+            EXPECT_THAT(body, HasSubstr("&cmd=CFU"));
+            EXPECT_THAT(body, HasSubstr("Mira"));
         }
         EXPECT_EQ(ThePurchaseInfo().firstName, "Mira");
+        EXPECT_EQ(ThePurchaseInfo().email, "mira@example.com");
     }
     const std::string requests = _store.Requests();
     EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=buyer-nocertificate&tc=TC-9"));

@@ -18,11 +18,10 @@
 #include <string>
 
 #include "base/bounded_text.h"
-#include "base/engine_heap.h"
-#include "net/inetblock.h"
 #include "net/store_host.h"
 #include "state/cartstate.h"
 #include "child_process.h"
+#include "net/store_server.h"
 
 namespace zun::testing {
 
@@ -70,6 +69,9 @@ public:
         std::vector<std::string> command{"python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file",
                                          _folder + "/certificate", "--pin-file", _folder + "/pin", "--log",
                                          _folder + "/requests.log"};
+#ifdef ZUN_TEST_PAGES
+        command.insert(command.end(), {"--pages", ZUN_TEST_PAGES});
+#endif
 #ifdef ZUN_OFFERED_ENGINE
         // The engine build an update offers, signed with the development key.
         command.insert(command.end(), {"--engine-file", ZUN_OFFERED_ENGINE});
@@ -96,28 +98,23 @@ public:
     const std::string& Folder() const { return _folder; }
     std::string Certificate() const { return FileText(_folder + "/certificate"); }
     std::string Requests() const { return FileText(_folder + "/requests.log"); }
+    // Addresses of the server's pages: plain, and secure with the store's
+    // certificate (which the browser trusts by its pin, see BrowserFlags).
+    std::string Http(const std::string& path) const { return "http://" + _address + path; }
+    std::string Https(const std::string& path) const { return "https://" + _address + path; }
+    std::string Pin() const { return FileText(_folder + "/pin"); }
 
     // Browser flags that reach the secure store here (and so would a page of
     // attacker.test) and trust only its certificate, with a remote debugging
     // port for the scripted shopper.
     std::string BrowserFlags(int debuggingPort) const {
         return "--host-resolver-rules=\"MAP secure.orvella.com:443 " + _address + ", MAP attacker.test:443 " +
-               _address + "\" --ignore-certificate-errors-spki-list=" + FileText(_folder + "/pin") +
+               _address + "\" --ignore-certificate-errors-spki-list=" + Pin() +
                " --remote-debugging-port=" + std::to_string(debuggingPort);
     }
 
     // A control page of the server, empty when it cannot be read.
-    std::string Control(const std::string& path) const {
-        InetBlock session;
-        if (session.OpenNetwork(_address.c_str(), 0, 0) != 0) return "";
-        uint8_t* data = nullptr;
-        uint32_t length = 0xFFFFFFFF;
-        const std::string url = "http://" + _address + path;
-        if (session.PageGET(url.c_str(), &data, &length) != 0) return "";
-        std::string text(reinterpret_cast<char*>(data), length);
-        heap::Release(data);
-        return text;
-    }
+    std::string Control(const std::string& path) const { return StorePage(_address, path); }
 
 private:
     std::string _folder;

@@ -239,9 +239,9 @@ class SecureStore:
             return handler.reply(404, b"no such pre-fill request")
         if part == "body":
             return handler.reply(200, base64.b64decode(entry["body"]), content_type="application/octet-stream")
-        if part in ("host", "content_type"):
+        if part in ("host", "content_type", "method"):
             return handler.reply(200, entry[part].encode("latin-1"))
-        handler.reply(404, b"part is body, host or content_type")
+        handler.reply(404, b"part is body, host, content_type or method")
 
     # Sessions -------------------------------------------------------------
 

@@ -17,6 +17,7 @@ there).
                                  --ignore-certificate-errors-spki-list
         [--engine-file PATH]     the engine build an update offers, served as /files/NAME;
                                  a second one is offered to the vantor word "sameversion"
+        [--pages DIR]            serve DIR's .html files as /pages/NAME
         [--listen-after S]       take the port at once but accept connections only after
                                  S seconds; until then connecting is refused
     store_server.py --daemon --pid-file P ...                  serve in the background once the
@@ -63,7 +64,7 @@ Control pages:
     /_certificate, /_pin                   the certificate (base64 DER) and its pin, as text
     /_prefill                              the pre-fill requests as JSON: method, path, host,
                                            content_type and the body in base64
-    /_prefill?part=body|host|content_type[&index=I]
+    /_prefill?part=body|host|content_type|method[&index=I]
                                            one part of request I (default -1, the last) as it came
     /_listen_later?after=S                 host:port of a further listener of this server that
                                            accepts connections only after S seconds
@@ -108,13 +109,14 @@ PIECE = 1 << 16
 class StoreState:
     """What every listener of the server shares."""
 
-    def __init__(self, log_path, certificate, engine_files):
+    def __init__(self, log_path, certificate, engine_files, pages=None):
         self.lock = threading.Lock()
         self.request_log = []
         self.flaky_markers = set()
         self.log_file = open(log_path, "a") if log_path else None
         self.certificate = certificate
         self.engine_files = engine_files
+        self.pages = pages
         self.store = SecureStore()
 
 
@@ -180,6 +182,8 @@ class StoreHandler(BaseHTTPRequestHandler):
         }.get(url.path)
         if handler is None and url.path.startswith("/files/"):
             handler = functools.partial(self.file, url.path[len("/files/"):])
+        if handler is None and url.path.startswith("/pages/"):
+            handler = functools.partial(self.page, url.path[len("/pages/"):])
         if handler is None:
             return self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
         try:
@@ -295,6 +299,14 @@ class StoreHandler(BaseHTTPRequestHandler):
             self.wfile.write(piece)
             count -= len(piece)
 
+    def page(self, name, query):
+        folder = self.server.state.pages
+        if folder is None or "/" in name or not name.endswith(".html") or \
+                not os.path.isfile(os.path.join(folder, name)):
+            return self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
+        with open(os.path.join(folder, name), "rb") as source:
+            self.reply(200, source.read(), content_type="text/html; charset=utf-8")
+
     def requests(self, query):
         state = self.server.state
         with state.lock:
@@ -375,7 +387,7 @@ def write_text(path, text):
 
 def serve(args, ready=None):
     certificate = make_certificate()
-    state = StoreState(args.log, certificate, args.engine_file or [])
+    state = StoreState(args.log, certificate, args.engine_file or [], args.pages)
     server = StoreServer(args.port, state)
     address = "127.0.0.1:%d" % server.server_address[1]
     if certificate is not None:
@@ -457,6 +469,7 @@ def main():
     parser.add_argument("--certificate-file", help="write the certificate here, base64 DER")
     parser.add_argument("--pin-file", help="write the certificate's public key pin here")
     parser.add_argument("--engine-file", action="append", help="an engine build an update offers")
+    parser.add_argument("--pages", help="a folder of .html files served as /pages/NAME")
     parser.add_argument("--listen-after", type=float, default=0.0, metavar="SECONDS",
                         help="refuse connections for this long after start")
     parser.add_argument("--log", help="append every request line to this file")
