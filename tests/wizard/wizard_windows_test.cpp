@@ -175,6 +175,10 @@ TEST(WizardWindows, KeyboardHookZeroesTabAndArrowsAndPassesOtherKeys) {
     run.Do([](CWizardDialog&) {});  // the loop has taken the keys
     run.Do([&](CWizardDialog& dialog) {
         UnhookWindowsHookEx(gObserver);
+        // Another dialog's browser going does not take this one's place away.
+        RecordingBrowser other;
+        keyboard::ForgetInPlaceObject(&other);
+        EXPECT_EQ(keyboard::InPlaceObject(), &recorder);
         keyboard::SetInPlaceObject(dialog.Browser());
     });
     EXPECT_EQ(recorder.keys, (std::vector<uint32_t>{VK_TAB, 'A', VK_LEFT, VK_DOWN, VK_BACK}));
