@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "state/base64.h"
+
 namespace zun::testing {
 
 using Bytes = std::vector<uint8_t>;
@@ -44,18 +46,6 @@ inline Bytes MakeBlob(const std::vector<std::pair<std::string, std::string>>& en
     return blob;
 }
 
-inline std::string EncodeBase64(const Bytes& bytes) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const uint32_t group = (uint32_t{bytes[i]} << 16) | (i + 1 < bytes.size() ? uint32_t{bytes[i + 1]} << 8 : 0) |
-                               (i + 2 < bytes.size() ? uint32_t{bytes[i + 2]} : 0);
-        text += kAlphabet[(group >> 18) & 63];
-        text += kAlphabet[(group >> 12) & 63];
-        text += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
-        text += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
-    }
-    return text;
-}
+inline std::string EncodeBase64(const Bytes& bytes) { return zun::EncodeBase64(bytes.data(), bytes.size()); }
 
 }  // namespace zun::testing

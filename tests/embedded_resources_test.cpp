@@ -1,67 +1,81 @@
+// The pages and images the engine carries, and on Linux the origin the
+// browser asks them from.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "file_bytes.h"
 #include "platform/embedded_resources.h"
+#ifndef _WIN32
+#include "platform/module.h"
+#include "platform/posix/embedded_origin.h"
+#include "state/base64.h"
+#endif
 
-namespace zun {
+namespace zun::platform {
 namespace {
-
-using platform::EmbeddedResource;
-using platform::FindEmbeddedResource;
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    EXPECT_TRUE(file.good()) << path;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 std::string Bytes(const EmbeddedResource& resource) {
     return std::string(reinterpret_cast<const char*>(resource.data), resource.size);
 }
 
-TEST(EmbeddedResources, TheModuleCarriesTheListedFilesByteForByte) {
+TEST(EmbeddedResources, TheModuleCarriesTheListedFilesByteForByteWhateverTheNamesCase) {
     EmbeddedResource page;
     ASSERT_EQ(FindEmbeddedResource("WAIT.HTM", &page), 0u);
-    EXPECT_EQ(Bytes(page), FileBytes(ZUN_PAGE_SOURCES "/WAIT.HTM"));
+    EXPECT_EQ(Bytes(page), testing::FileBytes(ZUN_PAGE_SOURCES "/WAIT.HTM"));
     EXPECT_STREQ(page.contentType, "text/html");
-
     EmbeddedResource image;
-    ASSERT_EQ(FindEmbeddedResource("ROCKET.GIF", &image), 0u);
-    EXPECT_EQ(Bytes(image), FileBytes(ZUN_PAGE_BUILDS "/ROCKET.GIF"));
-    EXPECT_EQ(Bytes(image).substr(0, 6), "GIF89a");
-    EXPECT_EQ(image.data[image.size - 1], 0x3B) << "the image ends with the GIF trailer";
+    ASSERT_EQ(FindEmbeddedResource("rocket.gif", &image), 0u);  // as the page names it
+    EXPECT_EQ(Bytes(image), testing::FileBytes(ZUN_PAGE_BUILDS "/ROCKET.GIF"));
     EXPECT_STREQ(image.contentType, "image/gif");
 
-    // Names are found whatever their letter case, as the page's own
-    // "rocket.gif" is.
-    EmbeddedResource lower;
-    ASSERT_EQ(FindEmbeddedResource("rocket.gif", &lower), 0u);
-    EXPECT_EQ(lower.data, image.data);
-    EXPECT_EQ(lower.size, image.size);
-}
-
-TEST(EmbeddedResources, UnknownNamesAndBadArgumentsAreRefused) {
-    EmbeddedResource resource;
-    EXPECT_EQ(FindEmbeddedResource("NOPE.HTM", &resource), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(FindEmbeddedResource("WAIT", &resource), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(FindEmbeddedResource("", &resource), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(FindEmbeddedResource(nullptr, &resource), ZUN_E_INVALID_ARG);
+    EmbeddedResource none;
+    for (const char* name : {"NOPE.HTM", "WAIT", ""}) EXPECT_EQ(FindEmbeddedResource(name, &none), ZUN_E_NOT_FOUND);
+    EXPECT_EQ(FindEmbeddedResource(nullptr, &none), ZUN_E_INVALID_ARG);
     EXPECT_EQ(FindEmbeddedResource("WAIT.HTM", nullptr), ZUN_E_INVALID_ARG);
-    EXPECT_EQ(resource.data, nullptr);
+    EXPECT_EQ(none.data, nullptr);
 }
 
-TEST(EmbeddedResources, ContentTypesFollowTheExtension) {
-    EXPECT_STREQ(platform::ContentTypeOfName("Page.Html"), "text/html");
-    EXPECT_STREQ(platform::ContentTypeOfName("logo.PNG"), "image/png");
-    EXPECT_STREQ(platform::ContentTypeOfName("site.css"), "text/css");
-    EXPECT_STREQ(platform::ContentTypeOfName("app.js"), "text/javascript");
-    EXPECT_STREQ(platform::ContentTypeOfName("archive.htm.bin"), "application/octet-stream");
-    EXPECT_STREQ(platform::ContentTypeOfName("README"), "application/octet-stream");
-    EXPECT_STREQ(platform::ContentTypeOfName(nullptr), "application/octet-stream");
+#ifndef _WIN32
+using posix::BrowserUrlOf;
+using posix::EmbeddedResponse;
+using posix::EngineUrlOf;
+
+TEST(EmbeddedOrigin, ResAddressesMapToTheOriginAndBack) {
+    EXPECT_EQ(BrowserUrlOf("res:///opt/engine/libzunserver.so/wait.htm"), "http://resources.invalid/wait.htm");
+    EXPECT_EQ(BrowserUrlOf("RES://C:\\Program Files\\Shop\\ZunServer.dll/WAIT.HTM"),
+              "http://resources.invalid/WAIT.HTM");
+    // Without a name the origin's root is asked for, which is not found.
+    EXPECT_EQ(BrowserUrlOf("res://nothing"), "http://resources.invalid/");
+    EXPECT_EQ(BrowserUrlOf("https://store.example.test/res://x/y"), "https://store.example.test/res://x/y");
+
+    char modulePath[4096];
+    ASSERT_EQ(GetEngineModulePath(modulePath, sizeof modulePath), 0u);
+    EXPECT_EQ(EngineUrlOf("http://resources.invalid/wait.htm#top"),
+              std::string("res://") + modulePath + "/wait.htm#top");
+    EXPECT_EQ(EngineUrlOf("http://127.0.0.1:8080/wait.htm"), "http://127.0.0.1:8080/wait.htm");
+    EXPECT_TRUE(posix::IsEmbeddedOriginUrl("http://resources.invalid/x"));
+    EXPECT_FALSE(posix::IsEmbeddedOriginUrl("http://resources.invalid.example/x"));
 }
+
+TEST(EmbeddedOrigin, RequestsAreAnsweredFromTheEmbeddedResources) {
+    EmbeddedResource page;
+    ASSERT_EQ(FindEmbeddedResource("WAIT.HTM", &page), 0u);
+    // Escapes are undone; query and fragment are not part of the name.
+    const auto found = EmbeddedResponse("r1", "http://resources.invalid/W%41it.htm?x=1#f");
+    EXPECT_EQ(found["requestId"], "r1");
+    EXPECT_EQ(found["responseCode"], 200);
+    EXPECT_EQ(found["responseHeaders"][0]["value"], "text/html");
+    EXPECT_EQ(found["body"], EncodeBase64(page.data, page.size));
+
+    for (const char* url : {"http://resources.invalid/NOPE.HTM", "http://resources.invalid/WAIT.HTM%00.gif",
+                            "http://resources.invalid/", "http://127.0.0.1/WAIT.HTM"}) {
+        const auto missing = EmbeddedResponse("r2", url);
+        EXPECT_EQ(missing["responseCode"], 404) << url;
+        EXPECT_EQ(missing["body"], EncodeBase64(reinterpret_cast<const uint8_t*>("404 Not Found"), 13)) << url;
+    }
+}
+#endif
 
 }  // namespace
-}  // namespace zun
+}  // namespace zun::platform

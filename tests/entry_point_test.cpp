@@ -23,28 +23,22 @@ GatewayRecord MakeRecord(uint32_t callType) {
     return record;
 }
 
-TEST(EntryPoint, RejectsANullRecordOrAWrongSizeAndTouchesNothing) {
+// A wrong size touches nothing; an unserved call type only clears the update path.
+TEST(EntryPoint, RefusesANullRecordAWrongSizeAndUnservedCallTypes) {
     EXPECT_EQ(EntryPoint(nullptr), ZUN_E_INVALID_REQUEST);
-    for (uint32_t size : {0u, ZUN_GATEWAY_RECORD_SIZE - 1, ZUN_GATEWAY_RECORD_SIZE + 1, 392u + 1}) {
-        GatewayRecord record = MakeRecord(ZUN_CALL_CHECK_FOR_UPDATE);
-        record.size = size;
+    const struct {
+        uint32_t size, callType;
+    } cases[] = {{0u, ZUN_CALL_CHECK_FOR_UPDATE}, {ZUN_GATEWAY_RECORD_SIZE - 1, ZUN_CALL_CHECK_FOR_UPDATE},
+                 {ZUN_GATEWAY_RECORD_SIZE + 1, ZUN_CALL_CHECK_FOR_UPDATE}, {ZUN_GATEWAY_RECORD_SIZE, 1u},
+                 {ZUN_GATEWAY_RECORD_SIZE, 3u}, {ZUN_GATEWAY_RECORD_SIZE, 11u}, {ZUN_GATEWAY_RECORD_SIZE, 0xFFFFFFFFu}};
+    for (const auto& each : cases) {
+        GatewayRecord record = MakeRecord(each.callType);
+        record.size = each.size;
         GatewayRecord before;
         std::memcpy(&before, &record, sizeof record);
-        EXPECT_EQ(EntryPoint(&record), ZUN_E_INVALID_REQUEST) << size;
-        EXPECT_EQ(std::memcmp(&before, &record, sizeof record), 0) << size;
-    }
-}
-
-TEST(EntryPoint, RejectsUnservedCallTypesAfterClearingTheUpdatePath) {
-    for (uint32_t callType : {1u, 3u, 11u, 0xFFFFFFFFu}) {
-        GatewayRecord record = MakeRecord(callType);
-        GatewayRecord before;
-        std::memcpy(&before, &record, sizeof record);
-        EXPECT_EQ(EntryPoint(&record), ZUN_E_INVALID_REQUEST) << callType;
-        EXPECT_EQ(record.updateFilePath[0], '\0') << callType;
-        // Everything else is as the caller left it.
-        before.updateFilePath[0] = '\0';
-        EXPECT_EQ(std::memcmp(&before, &record, sizeof record), 0) << callType;
+        EXPECT_EQ(EntryPoint(&record), ZUN_E_INVALID_REQUEST) << each.size << " " << each.callType;
+        if (each.size == ZUN_GATEWAY_RECORD_SIZE) before.updateFilePath[0] = '\0';
+        EXPECT_EQ(std::memcmp(&before, &record, sizeof record), 0) << each.size << " " << each.callType;
     }
 }
 

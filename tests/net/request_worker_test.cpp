@@ -67,8 +67,7 @@ TEST(RequestWorkers, TheEngineCannotBeUnloadedWhileAWorkerRuns) {
         record.vantorID = "slow";
         status = entry(&record);
     });
-    Sleep(1000);
-    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_TRUE(Within(std::chrono::seconds(20), [&] { return canUnloadNow() == S_FALSE; }));
     check.join();
     EXPECT_EQ(status, ZUN_S_NO_UPDATE);
     EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return canUnloadNow() == S_OK; }));

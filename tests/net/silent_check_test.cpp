@@ -9,9 +9,6 @@
 
 #include <zunserver/zunserver.h>
 
-#include "base/bounded_text.h"
-#include "net/store_host.h"
-#include "platform/module_loader.h"
 #include "store_server.h"
 #include "trace_capture.h"
 
@@ -33,10 +30,6 @@ GatewayRecord CheckRecord(const char* vantorID, const char* trackingID) {
     record.pc = "PC-2";
     record.trackingID = trackingID;
     return record;
-}
-
-TEST(SilentCheck, TheStoreHostComesFromTheEnvironment) {
-    EXPECT_EQ(std::string(StoreHost()), testing::StoreServer());
 }
 
 TEST(SilentCheck, AnswersByTheReplysUpdateAvailableValue) {
@@ -73,28 +66,13 @@ TEST(SilentCheck, SendsThePingAndTheQueryAsBuilt) {
                                "&s=&skurefnum=&pc=&trackingID= HTTP/1.1"));
 }
 
-TEST(SilentCheck, AnUnreachableServerGivesTheMappedConnectionError) {
-    char saved[kStoreHostSize];
-    CopyText(saved, StoreHost());
-    CopyText(StoreHost(), kStoreHostSize, testing::kClosedStoreHost);
-    GatewayRecord record = CheckRecord("update", "down");
-    const Status status = EntryPoint(&record);
-    CopyText(StoreHost(), kStoreHostSize, saved);
-    EXPECT_EQ(status, 0x80072EFDu);
-}
-
 TEST(SilentCheck, AStoreHostThatNamesNoServerFailsWithoutARequest) {
-    char saved[kStoreHostSize];
-    CopyText(saved, StoreHost());
-    std::vector<Status> statuses;
     testing::TraceCapture trace;
     for (const char* unusable : {"", "staging host", "127.0.0.1:80/other"}) {
-        CopyText(StoreHost(), kStoreHostSize, unusable);
+        testing::StoreHostOverride host(unusable);
         GatewayRecord record = CheckRecord("update", "unusable-host");
-        statuses.push_back(EntryPoint(&record));
+        EXPECT_EQ(EntryPoint(&record), ZUN_E_INVALID_ARG) << unusable;
     }
-    CopyText(StoreHost(), kStoreHostSize, saved);
-    EXPECT_THAT(statuses, Each(ZUN_E_INVALID_ARG));
     EXPECT_THAT(trace.Messages(), Contains(HasSubstr("ZUN_E: CheckStoreHost(): the store host")));
     EXPECT_THAT(RequestLog(), Not(HasSubstr("unusable-host")));
 }
@@ -157,17 +135,6 @@ TEST(SilentCheck, ACallOnTheSameThreadDuringACallRunsNested) {
     trace::SetListener(previous);
     EXPECT_EQ(outer, ZUN_S_UPDATE_AVAILABLE);
     EXPECT_EQ(nested.status, ZUN_S_NO_UPDATE);
-}
-
-TEST(SilentCheck, TheLoadedEngineModuleAnswersToo) {
-    platform::LoadedModule engine(ZUN_ENGINE_PATH);
-    ASSERT_TRUE(engine.Loaded()) << engine.LoadError();
-    auto* entry = reinterpret_cast<ZunEntryPointFunction>(engine.FindExport("EntryPoint"));
-    ASSERT_NE(entry, nullptr);
-    GatewayRecord record = CheckRecord("update", "module");
-    EXPECT_EQ(entry(&record), ZUN_S_UPDATE_AVAILABLE);
-    record.vantorID = "garbage";
-    EXPECT_EQ(entry(&record), ZUN_E_INVALID_CARTSTATE);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/bounded_text.h"
 #include "base/engine_heap.h"
 #include "net/inetblock.h"
+#include "net/store_host.h"
 
 namespace zun::testing {
 
@@ -28,11 +30,16 @@ struct Reply {
     std::string Text() const { return data != nullptr ? std::string(reinterpret_cast<char*>(data), length) : ""; }
 };
 
+// GETs a page of the server into `reply`.
+inline Status Get(InetBlock& session, const std::string& path, Reply& reply) {
+    return session.PageGET(StoreUrl(path).c_str(), &reply.data, &reply.length);
+}
+
 // The body of a page of the server at `address`; empty when it cannot be read.
 inline std::string StorePage(const std::string& address, const std::string& path) {
     InetBlock session;
-    if (session.OpenNetwork(address.c_str(), 0, 0) != 0) return "";
     Reply reply;
+    if (session.OpenNetwork(address.c_str(), 0, 0) != 0) return "";
     if (session.PageGET(("http://" + address + path).c_str(), &reply.data, &reply.length) != 0) return "";
     return reply.Text();
 }
@@ -42,20 +49,24 @@ inline std::string StorePage(const std::string& path) { return StorePage(StoreSe
 // The request lines the server has received so far.
 inline std::string RequestLog() { return StorePage("/_requests"); }
 
-// The secure store's certificate as base64 DER (the engine's CERTIFICATEBLOB)
-// and the pin of its public key, for the browser's
-// --ignore-certificate-errors-spki-list.
+// The secure store's certificate as base64 DER (the engine's CERTIFICATEBLOB).
 inline std::string StoreCertificate() { return StorePage("/_certificate"); }
-inline std::string StoreCertificatePin() { return StorePage("/_pin"); }
-
-// The body of the last "/secure/Prefill.aspx" request, byte for byte, and the
-// Host and Content-Type it came with.
-inline std::string PrefillBody() { return StorePage("/_prefill?part=body"); }
-inline std::string PrefillHost() { return StorePage("/_prefill?part=host"); }
-inline std::string PrefillContentType() { return StorePage("/_prefill?part=content_type"); }
 
 // A loopback address where nothing listens (a port only a privileged
 // program could open).
 inline constexpr char kClosedStoreHost[] = "127.0.0.1:1";
+
+// Points the engine at another store host for one test.
+class StoreHostOverride {
+public:
+    explicit StoreHostOverride(const char* host) {
+        CopyText(_saved, StoreHost());
+        CopyText(StoreHost(), kStoreHostSize, host);
+    }
+    ~StoreHostOverride() { CopyText(StoreHost(), kStoreHostSize, _saved); }
+
+private:
+    char _saved[kStoreHostSize];
+};
 
 }  // namespace zun::testing

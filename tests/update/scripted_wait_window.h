@@ -1,12 +1,11 @@
 // A wait window for handshake tests: a test dialog on the calling thread
-// that plays the wizard's wait window. It records every notice and timer
-// tick, can refuse notices as a page that has not loaded, and answers a
-// connection-error question as the test says.
+// that plays the wizard's wait window. It records every notice, answers a
+// connection-error question with Cancel, and can refuse notices as a page
+// that never loads.
 #pragma once
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,17 +33,12 @@ class ScriptedWaitWindow final : public WaitWindowHost {
 public:
     // Delay before the window opens, as a slow dialog start.
     std::chrono::milliseconds openDelay{0};
-    // The answer to a connection-error question, written on the dialog's
-    // thread; 0 leaves the question open. Called with the question's number.
-    std::function<uint32_t(int)> answer = [](int) { return uint32_t{2}; };
-    // Notices refused (as by a page that has not loaded) before one is taken;
-    // negative: all of them.
-    int refuseNotices = 0;
-    // Destroys the window at the n-th refused notice (0: never).
+    // Every notice is refused, as by a page that never loads; the window is
+    // destroyed at the n-th refusal (0: never).
+    bool refuseNotices = false;
     int closeAtRefusal = 0;
     // The worker's look-ups of the window wait until it has opened (for a
-    // bound): its notices then reach it even when the worker would finish
-    // before the window is up, as it may under load.
+    // bound), so that the window exists when the worker ends.
     bool awaitWindow = false;
 
     void ResetWaitClose() override { _windows.ResetWaitRequests(); }
@@ -66,18 +60,11 @@ public:
             _windows.WizardClosed(self);
             return 0;
         };
-        dialog.handlers[platform::ui::kMsgTimer] = [this](WindowHandle, uintptr_t id, intptr_t) -> intptr_t {
-            if (id == kConnectionTimerId) ++ticks;
-            return 0;
-        };
         dialog.handlers[WM_WAITDIALOGNOTICE] = [this](WindowHandle self, uintptr_t kind, intptr_t lParam) {
             return OnNotice(self, kind, lParam);
         };
         dialog.Run();
         closed = std::chrono::steady_clock::now();
-        // A question still open is answered by the window's end.
-        if (_openQuestion != nullptr) platform::sync::SignalEvent(_openQuestion);
-        _openQuestion = nullptr;
     }
 
     WindowHandle GetRunningWizardHWND() override {
@@ -101,13 +88,12 @@ public:
         return false;
     }
 
-    std::atomic<int> ticks{0};
     std::atomic<int> refused{0};
     std::chrono::steady_clock::time_point started, closed;
 
 private:
     intptr_t OnNotice(WindowHandle self, uintptr_t kind, intptr_t lParam) {
-        if (refuseNotices < 0 || refused.load() < refuseNotices) {
+        if (refuseNotices) {
             if (++refused == closeAtRefusal) platform::ui::EndDialog(self, -1);
             return static_cast<intptr_t>(ZUN_E_NOT_FOUND);
         }
@@ -122,32 +108,22 @@ private:
             seen.total = notice->total;
             seen.phase = notice->resultOrPhase;
         }
-        int question = 0;
         {
             std::lock_guard<std::mutex> lock(_mutex);
             _notices.push_back(seen);
-            if (kind == CONNECTIONERROR) question = ++_questions;
         }
         if (kind == CONNECTIONERROR) {
-            const uint32_t given = answer(question);
-            auto event = reinterpret_cast<platform::sync::EventHandle>(notice->eventOrDone);
-            if (given == 0) {
-                _openQuestion = event;
-            } else {
-                *reinterpret_cast<uint32_t*>(notice->resultOrPhase) = given;
-                platform::sync::SignalEvent(event);
-            }
+            *reinterpret_cast<uint32_t*>(notice->resultOrPhase) = 2;  // Cancel
+            platform::sync::SignalEvent(reinterpret_cast<platform::sync::EventHandle>(notice->eventOrDone));
         }
         return 0;
     }
 
     // The engine's own bookkeeping of an open wizard window.
     WizardWindowRegistry _windows;
-    platform::sync::EventHandle _openQuestion = nullptr;
     std::mutex _mutex;
     std::vector<SeenNotice> _notices;
     std::atomic<bool> _everOpened{false};
-    int _questions = 0;
 };
 
 }  // namespace zun::testing
