@@ -24,28 +24,6 @@ void OnPage(const std::string& path, const std::function<void(HtmlElement&)>& ch
     });
 }
 
-TEST(HtmlElement, EveryOperationNeedsAHookedUpDocument) {
-    HtmlElement page;
-    char buffer[16] = "x";
-    uint32_t size = sizeof buffer;
-    CartState cartState;
-    EXPECT_FALSE(page.IsHookedUp());
-    EXPECT_FALSE(page.DoesElementExist("field"));
-    platform::dom::ElementRef element;
-    EXPECT_EQ(page.GetElement("field", &element), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.GetInputElementValue("field", buffer, &size), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.SetInputElementValue("field", "v"), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.GetElementInnerText("field", buffer, &size), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.SetElementInnerText("field", "v"), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.SetElementStyleAttribute("field", "visibility", "hidden"), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.SetElementAttributeValue("field", "a", "b"), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.GetCartStateElementValue(cartState), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.GetDocumentTitleText(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
-    EXPECT_EQ(page.ShowWarningModal("t", "m", 1), ZUN_E_NOT_FOUND);
-    EXPECT_STREQ(buffer, "x");
-    EXPECT_EQ(page.HookupDocument(nullptr), ZUN_E_INVALID_ARG);
-}
-
 TEST(HtmlElement, ValuesAndTextsWithTheCallersBufferSize) {
     OnPage("/pages/elements.html", [](HtmlElement& page) {
         char buffer[64] = "untouched";
