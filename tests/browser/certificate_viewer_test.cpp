@@ -29,19 +29,6 @@ using namespace std::chrono_literals;
 
 constexpr int kDevToolsPort = 9350;
 
-// The viewer's browser also listens on a DevTools port while `this` lives.
-class DevToolsPortFlag {
-public:
-    DevToolsPortFlag() : _saved(std::getenv("ZUN_BROWSER_FLAGS") ? std::getenv("ZUN_BROWSER_FLAGS") : "") {
-        const std::string flags = _saved + " --remote-debugging-port=" + std::to_string(kDevToolsPort);
-        setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
-    }
-    ~DevToolsPortFlag() { setenv("ZUN_BROWSER_FLAGS", _saved.c_str(), 1); }
-
-private:
-    std::string _saved;
-};
-
 // The page titled "Certificate" as read_page.py reports it.
 Json ReadViewerPage() {
     const std::string command =
@@ -109,9 +96,12 @@ private:
 // from it, and closes the viewer with WM_CLOSE as the close box does.
 void ShowReadAndClose(const std::string& name) {
     SCOPED_TRACE(name);
-    DevToolsPortFlag port;
+    // The viewer's browser also listens on a DevTools port.
+    const std::string flags = std::getenv("ZUN_BROWSER_FLAGS");
+    setenv("ZUN_BROWSER_FLAGS", (flags + " --remote-debugging-port=" + std::to_string(kDevToolsPort)).c_str(), 1);
     ViewerCall call(TestCertificateFile(name + ".b64"));
     const Json page = ReadViewerPage();
+    setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
     ASSERT_TRUE(page.is_object()) << page.dump();
     EXPECT_EQ(page.value("title", ""), "Certificate");
     const std::string facts = TestCertificateFile(name + ".txt");
