@@ -82,20 +82,5 @@ TEST(Navigation, ClickedLinksAndSubmittedFormsNavigateWithEvents) {
                 ::testing::ElementsAre("BeforeNavigate2 /elements.html", "DocumentComplete /elements.html"));
 }
 
-TEST(Navigation, SecureLockFollowsTheConnection) {
-    auto lockAfter = [](const std::string& url) {
-        TheBrowser().TakeEvents();
-        EXPECT_TRUE(TheBrowser().Open(url));
-        TheBrowser().WaitForCount("SetSecureLockIcon", 1, std::chrono::seconds(5));
-        int32_t lock = -1;
-        for (const BrowserEvent& event : TheBrowser().TakeEvents()) {
-            if (event.kind == "SetSecureLockIcon") lock = event.value;
-        }
-        return lock;
-    };
-    EXPECT_EQ(lockAfter(ThePages().Https("/pages/elements.html")), 6);
-    EXPECT_EQ(lockAfter(ThePages().Http("/pages/elements.html")), 0);
-}
-
 }  // namespace
 }  // namespace zun

@@ -7,14 +7,10 @@
 #include "dom/html_element.h"
 #include "dom/html_element_event_receiver.h"
 #include "trace_capture.h"
-#include "wizard/wizard_controller.h"
-#include "wizard/wizard_mode.h"
-#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
 
-using testing::Notice;
 using testing::TheBrowser;
 using testing::ThePages;
 using Receiver = HtmlElementEventReceiver;
@@ -39,50 +35,6 @@ protected:
         TheBrowser().Do([] { Receiver::FreeEventConnections(); });
     }
 };
-
-TEST_F(Receivers, WaitPageButtonsSendProgressThenTheirAnswer) {
-    ASSERT_TRUE(TheBrowser().Open(testing::EmbeddedPageUrl("wait.htm")));
-    TheWizardController().SetWizardMode(WIZARDMODE_WAIT);
-    TheBrowser().Do([] {
-        TheWizardWindowRegistry().WizardOpened(TheBrowser().Window(), false);
-        EXPECT_EQ(Receiver::AdviseEventReady("bQuit", &TheBrowser().Browser()), 0u);
-        EXPECT_EQ(Receiver::AdviseEventReady("bRetry", &TheBrowser().Browser()), 0u);
-        EXPECT_EQ(Receiver::ElementReceiverCount(), 2u);
-        // The connection-error state shows Retry.
-        HtmlElement page;
-        platform::dom::DocumentRef document;
-        TheBrowser().Browser().GetDocument(&document);
-        page.HookupDocument(document);
-        EXPECT_EQ(page.SetElementStyleAttribute("bRetry", "visibility", "visible"), 0u);
-    });
-    TheBrowser().TakeNotices();
-    auto noticesAfterClick = [](const char* id) {
-        ClickOn(std::string("document.getElementById('") + id + "')");
-        TheBrowser().WaitFor([] { return false; }, std::chrono::milliseconds(0));
-        std::vector<Notice> notices;
-        for (int i = 0; i < 100 && notices.size() < 2; ++i) {
-            auto more = TheBrowser().TakeNotices();
-            notices.insert(notices.end(), more.begin(), more.end());
-            if (notices.size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return notices;
-    };
-    for (auto [id, answer] : {std::pair{"bQuit", 2}, std::pair{"bRetry", 4}}) {
-        const std::vector<Notice> notices = noticesAfterClick(id);
-        ASSERT_EQ(notices.size(), 2u) << id;
-        EXPECT_EQ(notices[0].kind, DOWNLOADPROGRESS);
-        EXPECT_EQ(notices[0].value, 1);
-        EXPECT_EQ(notices[0].total, 100u);
-        EXPECT_EQ(notices[0].phase, kProgressUpdate);
-        EXPECT_EQ(notices[1].kind, CONNECTIONERROR_BTNCLK);
-        EXPECT_EQ(notices[1].value, answer) << id;
-    }
-    // Outside the wait modes a click does nothing.
-    TheWizardController().SetWizardMode(WIZARDMODE_PURCHASE);
-    ClickOn("document.getElementById('bQuit')");
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_TRUE(TheBrowser().TakeNotices().empty());
-}
 
 TEST_F(Receivers, MarkedLinkOpensInANewWindowAndThePageStays) {
     ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/links.html")));

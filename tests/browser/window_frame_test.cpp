@@ -3,12 +3,6 @@
 // neither close it nor fake the key.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <netinet/in.h>
-#include <arpa/inet.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -107,28 +101,6 @@ TEST(WindowFrame, EscInThePageIsCancelAndScriptCanNeitherFakeItNorCloseTheWindow
     EXPECT_EQ(harness.Count("Command"), 0u);
 }
 
-// An HTTP GET on the loopback address, as an outside DevTools client sends it.
-std::string HttpGet(int port, const std::string& path) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    // The debugging server may keep the connection open: read for a while.
-    const timeval limit{2, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    std::string reply;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
-            char buffer[4096];
-            for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) reply.append(buffer, static_cast<size_t>(got));
-        }
-    }
-    close(fd);
-    return reply;
-}
-
 // An outside program attached through the debugging port that the flags add
 // closes the page, as a person closing the window does: the dialog gets its
 // close box, not a browser failure. The flags' quoted host rule holds blanks.
@@ -155,8 +127,7 @@ TEST(WindowFrame, ClosingThePageFromOutsideIsTheDialogsCloseBox) {
 
     std::string targetId;
     harness.Do([&] { targetId = harness.Browser().TargetId(); });
-    const std::string reply = HttpGet(port, "/json/close/" + targetId);
-    EXPECT_NE(reply.find("200 OK"), std::string::npos) << reply;
+    EXPECT_EQ(testing::StorePage("127.0.0.1:" + std::to_string(port), "/json/close/" + targetId), "Target is closing");
     EXPECT_TRUE(harness.WaitForEnd(std::chrono::seconds(10)));
     EXPECT_EQ(harness.EndCode(), -1);
     EXPECT_EQ(harness.Count("Close"), 1u);

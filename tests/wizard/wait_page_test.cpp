@@ -1,6 +1,7 @@
-// The wait wizard in real headless Chromium, with the test thread as the
-// handshake's worker: the notices, the progress bar, the connection-error
-// question answered by clicks in the page, and the connection timer.
+// The wait wizard in real headless Chromium, told by the handshake's own
+// sender as its worker tells it: the engine update, the progress bar, the
+// connection-error question answered by clicks in the page, and the
+// connection timer.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,8 +19,9 @@
 #include "wizard/local_store.h"
 #include "platform/posix/chromium_browser.h"
 #include "trace_capture.h"
+#include "update/wait_window_host.h"
+#include "update/wait_window_notices.h"
 #include "wizard/wait_dialog_notice.h"
-#include "wizard/wait_sender.h"
 #include "wizard/wizard_mode.h"
 #include "wizard/wizard_run.h"
 #include "wizard/wizard_controller.h"
@@ -29,22 +31,17 @@ namespace zun {
 namespace {
 
 namespace ui = platform::ui;
-using ::testing::Contains;
-using testing::AskConnectionError;
-using testing::SendNotice;
-using testing::SendProgress;
 using testing::WizardRun;
 
-constexpr int32_t kRefusedBeforeLoad = static_cast<int32_t>(ZUN_E_NOT_FOUND);
-// A phase that changes nothing: it tells whether the page is hooked up.
-constexpr uintptr_t kNoPhase = 99;
+constexpr char kUpdateTopText[] = "Updating Orvella Software...";
 
-// As the handshake starts it: `timerWanted` is a network call begun before
-// the window exists.
+// As the handshake starts it, with the sender's notices going to it:
+// `timerWanted` is a network call begun before the window exists.
 std::unique_ptr<WizardRun> StartWaitWizard(bool timerWanted = false) {
     TheWizardController().SetWizardMode(WIZARDMODE_WAIT);
-    TheWizardWindowRegistry().ResetWaitRequests();
-    TheWizardWindowRegistry().SetConnectionTimer(timerWanted);
+    TheWizardWaitWindow().ResetWaitClose();
+    BeginWaitWindowNotices(TheWizardWaitWindow());
+    OnConnectionTimerUpdate(timerWanted ? 1 : 0, 0);
     auto record = std::make_shared<GatewayRecord>();
     record->wizardWidth = 500;
     record->wizardHeight = 200;
@@ -54,14 +51,13 @@ std::unique_ptr<WizardRun> StartWaitWizard(bool timerWanted = false) {
     });
 }
 
-bool WaitForPage(WizardRun& run) {
-    if (run.Ended()) return false;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < end) {
-        if (SendProgress(0, 0, kNoPhase) == 0) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+// The connection-error question as the worker asks it; its answer.
+std::future<uint32_t> AskConnectionError(const char* topText, const char* bottomText = "") {
+    return std::async(std::launch::async, [=] { return OnConnectionErrorEvent(topText, bottomText, 0); });
+}
+
+bool QuestionOpen(WizardRun& run) {
+    return run.WaitUntil([](CWizardDialog& dialog) { return dialog.IsConnectionErrorQuestionOpen(); });
 }
 
 std::string InnerText(CWizardDialog& dialog, const char* id) {
@@ -99,42 +95,31 @@ bool Shown(CWizardDialog& dialog) {
     return !ui::IsToolWindow(dialog.Window()) && ui::IsWindowVisible(dialog.Window());
 }
 
-TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
+TEST(WaitPage, TheUpdateProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
+    // The update is told as soon as the window exists, before its page has
+    // loaded: it is shown once the page is ready.
+    auto update = std::async(std::launch::async, [] { SendEngineUpdateNotice(); });
     auto run = StartWaitWizard();
     ASSERT_TRUE(run->WaitForWindow());
-    // The page has not loaded yet: refused, but the update, told only once,
-    // is shown as soon as the page is ready.
-    EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"early", "before the page", 0, 0, 0}),
-              kRefusedBeforeLoad);
-    ASSERT_TRUE(WaitForPage(*run));
+    update.get();
+    ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return InnerText(dialog, "top_text") == kUpdateTopText; }));
     run->Do([](CWizardDialog& dialog) {
         EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE);
         EXPECT_TRUE(Shown(dialog));
         char caption[64] = {};
         ui::GetCaption(dialog.Window(), caption, sizeof caption);
         EXPECT_STREQ(caption, "Network Manager");
-        EXPECT_EQ(InnerText(dialog, "top_text"), "early");
-        EXPECT_EQ(InnerText(dialog, "bottom_text"), "before the page");
-        // The wait page gets the dialog host flags as well as the theme.
-        EXPECT_EQ(dialog.DocHostFlags(), 0x4000Du);
-    });
-
-    EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"Updating", "A new engine is on its way.", 0, 0, 0}), 0);
-    run->Do([](CWizardDialog& dialog) {
-        EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE);
-        EXPECT_TRUE(Shown(dialog));
         ui::Rect rect;
         ui::GetWindowRect(dialog.Window(), &rect);
         EXPECT_EQ(rect.Width(), 500);
         EXPECT_EQ(rect.Height(), 200);
-        EXPECT_EQ(InnerText(dialog, "top_text"), "Updating");
-        EXPECT_EQ(InnerText(dialog, "bottom_text"), "A new engine is on its way.");
         EXPECT_EQ(RetryVisibility(dialog), "hidden");
+        // The wait page gets the dialog host flags as well as the theme.
+        EXPECT_EQ(dialog.DocHostFlags(), 0x4000Du);
     });
 
-    // Progress: a bar is made when a progress phase finds none; the percent
-    // rules; a begin keeps an existing bar; complete removes it.
-    // The page shows the bar as it is.
+    // Progress: a bar is made when progress finds none; the percent rules,
+    // and the page shows the bar as it is.
     const auto position = [&] {
         int32_t value = -1;
         run->Do([&](CWizardDialog& dialog) {
@@ -146,29 +131,16 @@ TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
         });
         return value;
     };
-    EXPECT_EQ(SendProgress(50, 200, kProgressUpdate), 0);
-    EXPECT_EQ(position(), 25);
-    EXPECT_EQ(SendProgress(0, 100, kProgressUpdate), 0);
-    EXPECT_EQ(position(), 1);
-    EXPECT_EQ(SendProgress(150, 100, kProgressUpdate), 0);
-    EXPECT_EQ(position(), 100);
-    EXPECT_EQ(SendProgress(10, 0, kProgressUpdate), 0);
-    EXPECT_EQ(position(), 100);
-    ui::WindowHandle bar = nullptr;
-    run->Do([&](CWizardDialog& dialog) { bar = dialog.ProgressBar(); });
-    EXPECT_EQ(SendProgress(0, 0, kProgressBegin), 0);
-    run->Do([&](CWizardDialog& dialog) { EXPECT_EQ(dialog.ProgressBar(), bar); });
-    EXPECT_EQ(SendProgress(0, 0, kProgressComplete), 0);
-    EXPECT_EQ(position(), -1);
-    EXPECT_FALSE(ui::IsWindow(bar));
-    EXPECT_EQ(SendProgress(0, 0, kProgressComplete), 0);
-    EXPECT_EQ(SendProgress(7, 10, kProgressUpdate), 0);
-    EXPECT_EQ(position(), 70);
+    for (const auto& [total, done, percent] : std::vector<std::tuple<uint32_t, uint32_t, int32_t>>{
+             {200, 50, 25}, {100, 0, 1}, {100, 150, 100}, {0, 10, 100}, {10, 7, 70}}) {
+        OnDownloadProgressEvent(total, done, 0, 0);
+        EXPECT_EQ(position(), percent) << done << " of " << total;
+    }
     run->Do([](CWizardDialog& dialog) { EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE); });
 
     // A connection error finishes the bar, shows Retry and waits for a click.
-    auto retry = std::async(std::launch::async, [] { return AskConnectionError("No connection", "Retry?"); });
-    ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.IsConnectionErrorQuestionOpen(); }));
+    auto retry = AskConnectionError("No connection", "Retry?");
+    ASSERT_TRUE(QuestionOpen(*run));
     run->Do([](CWizardDialog& dialog) {
         EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_CONNECTIONERROR);
         EXPECT_EQ(dialog.ProgressBar(), nullptr);
@@ -176,10 +148,8 @@ TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
         EXPECT_EQ(RetryVisibility(dialog), "visible");
         Click(dialog, "bRetry");
     });
-    const auto retried = retry.get();
-    EXPECT_TRUE(retried.sent);
-    EXPECT_TRUE(retried.signalled);
-    EXPECT_EQ(retried.answer, 4u);
+    ASSERT_EQ(retry.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(retry.get(), 4u);
     // The click shows a bar at 1 % and the window stays with Retry shown.
     ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.ProgressBar() != nullptr; }));
     EXPECT_EQ(position(), 1);
@@ -199,23 +169,22 @@ TEST(WaitPage, NoticesProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
     }
     EXPECT_FALSE(run->Ended());
 
-    auto cancel = std::async(std::launch::async, [] { return AskConnectionError("Still no connection", ""); });
-    ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.IsConnectionErrorQuestionOpen(); }));
+    auto cancel = AskConnectionError("Still no connection");
+    ASSERT_TRUE(QuestionOpen(*run));
     run->Do([](CWizardDialog& dialog) { Click(dialog, "bQuit"); });
-    const auto cancelled = cancel.get();
-    EXPECT_TRUE(cancelled.signalled);
-    EXPECT_EQ(cancelled.answer, 2u);
+    ASSERT_EQ(cancel.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(cancel.get(), 2u);
     EXPECT_FALSE(run->Ended());
 
-    // The close box while a question is open releases it unanswered, once.
-    auto closed = std::async(std::launch::async, [] { return AskConnectionError("Again", ""); });
-    ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.IsConnectionErrorQuestionOpen(); }));
+    // The close box while a question is open releases it unanswered.
+    auto closed = AskConnectionError("Again");
+    ASSERT_TRUE(QuestionOpen(*run));
     ui::SendWindowMessage(run->Window(), ui::kMsgClose, 0, 0, nullptr);
     ASSERT_TRUE(run->WaitForEnd());
     EXPECT_EQ(run->EndCode(), -1);
-    const auto unanswered = closed.get();
-    EXPECT_TRUE(unanswered.signalled);
-    EXPECT_EQ(unanswered.answer, testing::kNoAnswer);
+    ASSERT_EQ(closed.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(closed.get(), ZUN_E_NO_PROMPT_ANSWER);
+    EndWaitWindowNotices();
 }
 
 // Keys that stand for the status bar's icons, and what the box they open says.
@@ -243,10 +212,9 @@ TEST(WaitPage, AsAPersonGetsItTheWholePageCentredAndRealClicksAnswer) {
         setenv("ZUN_BROWSER_FLAGS", ("--remote-debugging-port=" + std::to_string(port)).c_str(), 1);
         auto run = StartWaitWizard();
         ASSERT_TRUE(run->WaitForWindow());
-        ASSERT_TRUE(WaitForPage(*run));
         for (const char* answer : {"retry", "cancel"}) {
-            auto asked = std::async(std::launch::async, [] { return AskConnectionError("No connection", "Retry?"); });
-            ASSERT_TRUE(run->WaitUntil([](CWizardDialog& dialog) { return dialog.IsConnectionErrorQuestionOpen(); }));
+            auto asked = AskConnectionError("No connection", "Retry?");
+            ASSERT_TRUE(QuestionOpen(*run));
             run->Do([&](CWizardDialog& dialog) {
                 auto* chromium = static_cast<platform::posix::ChromiumBrowser*>(dialog.Browser());
                 EXPECT_EQ(testing::SettledPageSize(*chromium, {500, 200}), (std::vector<double>{500, 200}))
@@ -262,9 +230,8 @@ TEST(WaitPage, AsAPersonGetsItTheWholePageCentredAndRealClicksAnswer) {
             testing::ChildProcess shopper({"/usr/bin/python3", ZUN_SHOPPER, "--port", std::to_string(port),
                                            "--answer", answer, "--stop-at", "wait", "--timeout", "30"});
             EXPECT_EQ(shopper.Wait(std::chrono::seconds(40)), 0);
-            const auto outcome = asked.get();
-            EXPECT_TRUE(outcome.signalled);
-            EXPECT_EQ(outcome.answer, std::string(answer) == "retry" ? 4u : 2u);
+            ASSERT_EQ(asked.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+            EXPECT_EQ(asked.get(), std::string(answer) == "retry" ? 4u : 2u);
         }
         // The status bar's icons by key: Ctrl+I finds no lock on this page;
         // F1 shows the About box as a message box whose OK ends it (taken at
@@ -283,22 +250,11 @@ TEST(WaitPage, AsAPersonGetsItTheWholePageCentredAndRealClicksAnswer) {
         EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), nullptr);
         ui::SendWindowMessage(run->Window(), ui::kMsgClose, 0, 0, nullptr);
         ASSERT_TRUE(run->WaitForEnd());
+        EndWaitWindowNotices();
         unsetenv("DISPLAY");
     }
     setenv("ZUN_BROWSER_HEADLESS", "1", 1);
     unsetenv("ZUN_BROWSER_FLAGS");
-}
-
-TEST(WaitPage, NoticesOutsideTheWaitModesAreIgnored) {
-    auto record = std::make_shared<GatewayRecord>();
-    WizardRun run([record](CWizardDialog& dialog) {
-        dialog.m_nWizardMode = 0;  // no mode: the dialog shows nothing
-        dialog.m_pGatewayRecord = record.get();
-    });
-    ASSERT_TRUE(run.WaitForWindow());
-    EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"a", "b", 0, 0, 0}), 1);
-    EXPECT_EQ(SendNotice(CONNECTIONERROR_BTNCLK, 2), 1);
-    EXPECT_FALSE(run.Ended());
 }
 
 // The contacting notice is process-wide: this is the one test that ticks the
@@ -317,10 +273,15 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
                       "Please wait while we establish a secure connection to the Orvella Servers. Depending on the "
                       "speed of your connection, this might take a moment.");
         });
-        EXPECT_EQ(SendNotice(ENGINEAUTOUPDATE, WaitDialogNotice{"Update", "", 0, 0, 0}), 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        run->Do([](CWizardDialog& dialog) { EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE); });
-        TheWizardWindowRegistry().SetConnectionTimer(false);
+        // The update replaces the contacting texts, and later ticks leave it
+        // (a pause for ticks that must change nothing).
+        SendEngineUpdateNotice();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        run->Do([](CWizardDialog& dialog) {
+            EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE);
+            EXPECT_EQ(InnerText(dialog, "top_text"), kUpdateTopText);
+        });
+        OnConnectionTimerUpdate(0, 0);
         // Cancel outside the error state closes the window at once.
         run->Do([](CWizardDialog& dialog) { Click(dialog, "bQuit"); });
         ASSERT_TRUE(run->WaitForEnd());
@@ -328,13 +289,15 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
     }
     auto second = StartWaitWizard();
     ASSERT_TRUE(second->WaitForWindow());
-    ASSERT_TRUE(WaitForPage(*second));
+    ASSERT_TRUE(second->WaitUntil([](CWizardDialog& dialog) { return InnerText(dialog, "top_text") != "?"; }));
+    // Ten ticks of the once-per-engine notice change nothing.
     ASSERT_EQ(ui::SetWindowTimer(second->Window(), kConnectionTimerId, 20), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     second->Do([](CWizardDialog& dialog) {
         EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_WAIT);
         EXPECT_TRUE(ui::IsToolWindow(dialog.Window()));
     });
+    EndWaitWindowNotices();
 }
 
 }  // namespace
