@@ -6,15 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 
 #include "cert/certificatemanager.h"
 #include "platform/ui.h"
@@ -33,19 +29,6 @@ using namespace std::chrono_literals;
 
 constexpr int kDevToolsPort = 9350;
 
-// The viewer's browser also listens on a DevTools port while `this` lives.
-class DevToolsPortFlag {
-public:
-    DevToolsPortFlag() : _saved(std::getenv("ZUN_BROWSER_FLAGS") ? std::getenv("ZUN_BROWSER_FLAGS") : "") {
-        const std::string flags = _saved + " --remote-debugging-port=" + std::to_string(kDevToolsPort);
-        setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
-    }
-    ~DevToolsPortFlag() { setenv("ZUN_BROWSER_FLAGS", _saved.c_str(), 1); }
-
-private:
-    std::string _saved;
-};
-
 // The page titled "Certificate" as read_page.py reports it.
 Json ReadViewerPage() {
     const std::string command =
@@ -61,8 +44,9 @@ Json ReadViewerPage() {
 }
 
 // DisplayCertificate on a thread of its own, called from the loop of a parent
-// dialog as a click on the wizard's status bar calls it.
-class ViewerCall {
+// dialog as a click on the wizard's status bar calls it; the parent ends
+// when the call returns.
+class ViewerCall : public testing::DialogRunner {
 public:
     explicit ViewerCall(std::string certificateText) : _text(std::move(certificateText)) {
         _parent.onInit = [this](WindowHandle self) {
@@ -71,80 +55,53 @@ public:
                 CertificateManager manager;
                 Status status = manager.HookupCertificate(_text.c_str());
                 if (status == 0) status = manager.DisplayCertificate(self);
-                Record([&] {
-                    _status = status;
-                    _returned = true;
-                });
+                Record([&] { _status = status; });
                 platform::ui::EndDialog(self, 0);
             });
         };
-        _thread = std::thread([this] { _parent.Run(); });
+        Start([this] { return _parent.Run(); });
     }
-    ~ViewerCall() {
+    ~ViewerCall() override {
         // A viewer that a failed test left open is closed as the person would.
-        for (int attempt = 0; attempt < 60 && !WaitForReturn(1s); ++attempt) {
+        for (int attempt = 0; attempt < 60 && !WaitForEnd(1s); ++attempt) {
             if (const WindowHandle viewer = TopWindow()) {
                 platform::ui::SendWindowMessage(viewer, platform::ui::kMsgClose, 0, 0, nullptr);
             }
         }
-        _thread.join();
+        Join();
     }
 
     // The newest dialog of the parent's thread: the viewer once it is open.
     WindowHandle TopWindow() {
-        if (!WaitFor([this] { return _parentWindow != nullptr; }, 30s)) return nullptr;
-        auto top = std::make_shared<WindowHandle>(nullptr);
-        auto done = std::make_shared<bool>(false);
-        const bool posted = platform::ui::PostWindowTask(_parentWindow, [this, top, done] {
-            const WindowHandle active = platform::ui::GetActiveWindow();
-            Record([&] {
-                *top = active;
-                *done = true;
-            });
-        });
-        if (!posted || !WaitFor([&] { return *done; }, 30s)) return nullptr;
-        std::lock_guard<std::mutex> lock(_lock);
-        return *top == _parentWindow ? nullptr : *top;
-    }
-
-    bool WaitForReturn(std::chrono::milliseconds limit) {
-        return WaitFor([this] { return _returned; }, limit);
+        WindowHandle parent = nullptr;
+        if (!WaitFor([&] { return (parent = _parentWindow) != nullptr; }, 30s)) return nullptr;
+        auto active = std::make_shared<WindowHandle>(nullptr);
+        if (!Do(parent, [active] { *active = platform::ui::GetActiveWindow(); })) return nullptr;
+        return *active == parent ? nullptr : *active;
     }
     Status Result() {
-        std::lock_guard<std::mutex> lock(_lock);
-        return _status;
+        Status status = 1;
+        WaitFor([&] { return (status = _status), true; }, 0s);
+        return status;
     }
 
 private:
-    bool WaitFor(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> lock(_lock);
-        return _changed.wait_for(lock, limit, ready);
-    }
-    void Record(const std::function<void()>& change) {
-        {
-            std::lock_guard<std::mutex> lock(_lock);
-            change();
-        }
-        _changed.notify_all();
-    }
-
     std::string _text;
     testing::TestDialog _parent;
-    std::thread _thread;
-    std::mutex _lock;
-    std::condition_variable _changed;
     WindowHandle _parentWindow = nullptr;
     Status _status = 1;
-    bool _returned = false;
 };
 
 // Shows the certificate, checks the page against what the openssl CLI reads
 // from it, and closes the viewer with WM_CLOSE as the close box does.
 void ShowReadAndClose(const std::string& name) {
     SCOPED_TRACE(name);
-    DevToolsPortFlag port;
+    // The viewer's browser also listens on a DevTools port.
+    const std::string flags = std::getenv("ZUN_BROWSER_FLAGS");
+    setenv("ZUN_BROWSER_FLAGS", (flags + " --remote-debugging-port=" + std::to_string(kDevToolsPort)).c_str(), 1);
     ViewerCall call(TestCertificateFile(name + ".b64"));
     const Json page = ReadViewerPage();
+    setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
     ASSERT_TRUE(page.is_object()) << page.dump();
     EXPECT_EQ(page.value("title", ""), "Certificate");
     const std::string facts = TestCertificateFile(name + ".txt");
@@ -164,9 +121,9 @@ void ShowReadAndClose(const std::string& name) {
     char caption[64] = {};
     EXPECT_EQ(platform::ui::GetCaption(viewer, caption, sizeof caption), 0u);
     EXPECT_STREQ(caption, "Certificate");
-    EXPECT_FALSE(call.WaitForReturn(0ms));  // modal: the call waits for the person
+    EXPECT_FALSE(call.Ended());  // modal: the call waits for the person
     ASSERT_EQ(platform::ui::SendWindowMessage(viewer, platform::ui::kMsgClose, 0, 0, nullptr), 0u);
-    ASSERT_TRUE(call.WaitForReturn(20s));
+    ASSERT_TRUE(call.WaitForEnd(20s));
     EXPECT_EQ(call.Result(), 0u);
     EXPECT_FALSE(platform::ui::IsWindow(viewer));
 }

@@ -54,33 +54,5 @@ TEST(Navigation, PostsTheBodyByteForByteAndReportsEventsInOrderOnTheDialogThread
                                               "DocumentComplete"));
 }
 
-TEST(Navigation, ClickedLinksAndSubmittedFormsNavigateWithEvents) {
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/form.html")));
-    auto click = [](const char* expression) {
-        const size_t before = TheBrowser().Count("DocumentComplete");
-        TheBrowser().Do([&] {
-            platform::dom::ElementRef element;
-            ASSERT_EQ(TheBrowser().Browser().FindElement(expression, &element), 0u);
-            ASSERT_NE(element, nullptr);
-            ASSERT_EQ(TheBrowser().Browser().Click(*element), 0u);
-        });
-        return TheBrowser().WaitForCount("DocumentComplete", before + 1);
-    };
-
-    TheBrowser().TakeEvents();
-    ASSERT_TRUE(click("document.getElementById('send')"));
-    EXPECT_THAT(Sequence(TheBrowser().TakeEvents()),
-                ::testing::ElementsAre("BeforeNavigate2 /Prefill.aspx", "DocumentComplete /Prefill.aspx"));
-    const auto fields = LastPrefill();
-    EXPECT_EQ(fields.at("method"), "POST");
-    EXPECT_EQ(fields.at("body"), "q=a+b");
-
-    ASSERT_TRUE(TheBrowser().Open(ThePages().Http("/pages/form.html")));
-    TheBrowser().TakeEvents();
-    ASSERT_TRUE(click("document.getElementById('back')"));
-    EXPECT_THAT(Sequence(TheBrowser().TakeEvents()),
-                ::testing::ElementsAre("BeforeNavigate2 /elements.html", "DocumentComplete /elements.html"));
-}
-
 }  // namespace
 }  // namespace zun

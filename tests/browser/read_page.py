@@ -1,12 +1,7 @@
 #!/usr/bin/python3
-"""Reads a page of a browser that listens on a DevTools port through the
-scripted shopper's DevTools client, as an outside program attaches to an
-embedded browser: waits up to 30 s for a page with the given title and prints
-what it shows as one line of JSON: the rows of its tables as header -> cell
-text, script and image counts, whether a global `zunInjected` exists.
-
-    read_page.py SHOPPER PORT TITLE
-"""
+"""read_page.py SHOPPER PORT TITLE: waits up to 30 s for the page titled TITLE
+of the browser on DevTools port PORT and prints, through the scripted
+shopper's DevTools client, what it shows as one line of JSON."""
 import importlib.machinery
 import importlib.util
 import json

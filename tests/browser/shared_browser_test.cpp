@@ -93,7 +93,7 @@ TEST(SharedBrowser, DialogsOfOneScopeShareOneBrowserThatEndsWithTheScope) {
         }
         ASSERT_TRUE(first.loaded);
         EXPECT_TRUE(GroupRuns(first.processId)) << "kept for the next dialog";
-        const Shown second = ShowPage("/pages/form.html");
+        const Shown second = ShowPage("/pages/links.html");
         ASSERT_TRUE(second.loaded);
         EXPECT_EQ(second.processId, first.processId);
         EXPECT_EQ(second.pages, 1) << "the first dialog's page is gone";
@@ -113,7 +113,7 @@ TEST(SharedBrowser, AKeptBrowserThatDiedOrNoLongerFitsIsReplaced) {
         } else {
             setenv("ZUN_BROWSER_FLAGS", (flags + " --mute-audio").c_str(), 1);
         }
-        const Shown second = ShowPage("/pages/form.html");
+        const Shown second = ShowPage("/pages/links.html");
         setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
         EXPECT_EQ(second.created, 0u) << dies;
         EXPECT_TRUE(second.loaded) << dies;

@@ -16,6 +16,12 @@ import unittest
 SERVER = os.path.join(os.path.dirname(__file__), "..", "..", "tools", "store_server", "store_server.py")
 
 
+def wait_until_listening(port):
+    deadline = time.monotonic() + 30
+    while connect_refused(port) and time.monotonic() < deadline:
+        time.sleep(0.1)
+
+
 def connect_refused(port):
     try:
         socket.create_connection(("127.0.0.1", port), timeout=5).close()
@@ -78,18 +84,14 @@ class StoreServerTest(unittest.TestCase):
         # A further listener refuses until its time has come.
         port = int(server.get("/_listen_later?after=1")[0].split(":")[1])
         self.assertTrue(connect_refused(port))
-        deadline = time.monotonic() + 30
-        while connect_refused(port) and time.monotonic() < deadline:
-            time.sleep(0.1)
+        wait_until_listening(port)
         self.assertFalse(connect_refused(port))
 
     def test_a_delayed_server_names_its_address_at_once_and_refuses_until_its_time(self):
         server = Server("--listen-after", "1")
         self.addCleanup(server.stop)
         self.assertTrue(connect_refused(server.port))
-        deadline = time.monotonic() + 30
-        while connect_refused(server.port) and time.monotonic() < deadline:
-            time.sleep(0.1)
+        wait_until_listening(server.port)
         self.assertEqual(server.get("/store/ping.aspx")[0], "OK")
 
 

@@ -12,25 +12,21 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "base/bounded_text.h"
 #include "net/store_host.h"
 #include "state/cartstate.h"
 #include "child_process.h"
+#include "file_bytes.h"
 #include "net/store_server.h"
 
 namespace zun::testing {
 
 // A file's text without its trailing line ends; empty when it cannot be read.
 inline std::string FileText(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string value = text.str();
+    std::string value = FileBytes(path);
     while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
     return value;
 }
@@ -98,10 +94,8 @@ public:
     const std::string& Folder() const { return _folder; }
     std::string Certificate() const { return FileText(_folder + "/certificate"); }
     std::string Requests() const { return FileText(_folder + "/requests.log"); }
-    // Addresses of the server's pages: plain, and secure with the store's
-    // certificate (which the browser trusts by its pin, see BrowserFlags).
+    // The address of one of the server's pages.
     std::string Http(const std::string& path) const { return "http://" + _address + path; }
-    std::string Https(const std::string& path) const { return "https://" + _address + path; }
     std::string Pin() const { return FileText(_folder + "/pin"); }
 
     // Browser flags that reach the secure store here (and so would a page of
