@@ -202,8 +202,7 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         EXPECT_EQ(ThePurchaseInfo().firstName, "Mira");
         EXPECT_EQ(ThePurchaseInfo().email, "mira@example.com");
     }
-    const std::string requests = _store.Requests();
-    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=buyer-nocertificate&tc=TC-9"));
+    EXPECT_THAT(_store.Requests(), HasSubstr("call=layoutSize&cmd=layoutSize&s=buyer-nocertificate&tc=TC-9"));
 }
 
 TEST_F(PurchaseCall, AFailedHandshakeOpensNoWizardAndAnUpdateReturnsAtOnce) {
