@@ -35,12 +35,8 @@ WindowState StateAfter(BrowserHarness& harness, const std::function<void(ui::Win
     return result;
 }
 
-void ExpectSameRect(const ui::Rect& a, const ui::Rect& b) {
-    EXPECT_EQ(a.left, b.left);
-    EXPECT_EQ(a.top, b.top);
-    EXPECT_EQ(a.right, b.right);
-    EXPECT_EQ(a.bottom, b.bottom);
-}
+// The corners of a rectangle, for comparing two.
+std::vector<int32_t> Corners(const ui::Rect& rect) { return {rect.left, rect.top, rect.right, rect.bottom}; }
 
 TEST(WindowFrame, BrowserWindowFollowsTheDialogWithThePageFillingItAndHidesWithIt) {
     BrowserHarness& harness = TheBrowser();
@@ -50,7 +46,7 @@ TEST(WindowFrame, BrowserWindowFollowsTheDialogWithThePageFillingItAndHidesWithI
     });
     EXPECT_EQ(sized.state, "normal");
     EXPECT_EQ(sized.dialog.Width(), 700);
-    ExpectSameRect(sized.browser, sized.dialog);
+    EXPECT_EQ(Corners(sized.browser), Corners(sized.dialog));
     std::vector<double> page;
     harness.Do([&] { page = testing::SettledPageSize(harness.Browser(), {700, 500}); });
     EXPECT_EQ(page, (std::vector<double>{700, 500}));
@@ -67,7 +63,7 @@ TEST(WindowFrame, BrowserWindowFollowsTheDialogWithThePageFillingItAndHidesWithI
         ui::SetWindowBounds(dialog, {100, 80, 600, 480});
     });
     EXPECT_EQ(shown.state, "normal");
-    ExpectSameRect(shown.browser, {100, 80, 600, 480});
+    EXPECT_EQ(Corners(shown.browser), (std::vector<int32_t>{100, 80, 600, 480}));
 }
 
 TEST(WindowFrame, EscInThePageIsCancelAndScriptCanNeitherFakeItNorCloseTheWindow) {

@@ -45,6 +45,12 @@ bool BrowserRunsIn(const std::string& folder) {
     });
 }
 
+std::string Caption(platform::ui::WindowHandle window) {
+    char caption[256] = {};
+    platform::ui::GetCaption(window, caption, sizeof caption);
+    return caption;
+}
+
 // Whether the blob's header checksum is the XOR of its entry words.
 bool ChecksumHolds(const uint8_t* blob) {
     uint32_t totalLength = 0;
@@ -120,17 +126,25 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         record.cartStateOut = static_cast<unsigned char*>(heap::Allocate(64));
         testing::TraceCapture trace;
         // A purchase called from inside the plain purchase's wizard is
-        // refused at once, and the shopper's purchase goes on.
+        // refused at once, and the shopper's purchase goes on. On its
+        // invoice the shopper follows a link to another site, whose page
+        // carries a forged state of its own, and the person closes the
+        // window there once it has loaded.
         std::optional<ZunStatus> nested;
         std::function<void(platform::ui::WindowHandle)> purchaseInside;
         if (plain) {
-            purchaseInside = [&nested](platform::ui::WindowHandle wizard) { nested = testing::PurchaseInside(wizard); };
+            purchaseInside = [&nested](platform::ui::WindowHandle wizard) {
+                nested = testing::PurchaseInside(wizard);
+                const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+                while (Caption(wizard) != "Another site" && std::chrono::steady_clock::now() < end) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+                EXPECT_EQ(Caption(wizard), "Another site");
+                platform::ui::SendWindowMessage(wizard, platform::ui::kMsgClose, 0, 0, nullptr);
+            };
         }
-        // On the plain purchase's invoice the shopper follows a link to
-        // another site, whose page carries a forged state of its own, and
-        // closes the window there.
         std::vector<std::string> shopper = {"--set", "BillingFirstName=Mira", "--set", "BillingEmail=mira@example.com"};
-        if (plain) shopper.insert(shopper.end(), {"--click", "elsewhere"});
+        if (plain) shopper.insert(shopper.end(), {"--click", "elsewhere", "--end", "none"});
         EXPECT_EQ(Buy(record, shopper, purchaseInside), 0u);
         if (plain) {
             EXPECT_EQ(nested, ZUN_E_WIZARD_RUNNING);
@@ -188,8 +202,7 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         EXPECT_EQ(ThePurchaseInfo().firstName, "Mira");
         EXPECT_EQ(ThePurchaseInfo().email, "mira@example.com");
     }
-    const std::string requests = _store.Requests();
-    EXPECT_THAT(requests, HasSubstr("call=layoutSize&cmd=layoutSize&s=buyer-nocertificate&tc=TC-9"));
+    EXPECT_THAT(_store.Requests(), HasSubstr("call=layoutSize&cmd=layoutSize&s=buyer-nocertificate&tc=TC-9"));
 }
 
 TEST_F(PurchaseCall, AFailedHandshakeOpensNoWizardAndAnUpdateReturnsAtOnce) {
