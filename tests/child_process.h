@@ -1,6 +1,6 @@
-// A program the tests start: a page server, the store server, the scripted
-// shopper. Its standard output is read line by line, and, when asked for,
-// lines are written to its standard input; it is ended when the test is done.
+// A program the tests start: the store server, the scripted shopper, an X
+// server. Its standard output is read line by line; it is ended when the test
+// is done.
 #pragma once
 
 #include <signal.h>
@@ -17,25 +17,13 @@ namespace zun::testing {
 
 class ChildProcess {
 public:
-    enum class Input { None, Piped };
-
-    explicit ChildProcess(const std::vector<std::string>& arguments, Input input = Input::None) {
+    explicit ChildProcess(const std::vector<std::string>& arguments) {
         int output[2];
-        int in[2] = {-1, -1};
         if (arguments.empty() || pipe(output) != 0) return;
-        if (input == Input::Piped && pipe(in) != 0) {
-            close(output[0]);
-            close(output[1]);
-            return;
-        }
         _pid = fork();
         if (_pid == 0) {
             dup2(output[1], 1);
             close(output[0]);
-            if (in[0] >= 0) {
-                dup2(in[0], 0);
-                close(in[1]);
-            }
             std::vector<char*> argv;
             for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
             argv.push_back(nullptr);
@@ -44,25 +32,13 @@ public:
         }
         close(output[1]);
         _out = fdopen(output[0], "r");
-        if (in[0] >= 0) {
-            close(in[0]);
-            _in = fdopen(in[1], "w");
-        }
     }
     ~ChildProcess() {
-        if (_in != nullptr) std::fclose(_in);
         if (_pid > 0 && !_reaped) {
             kill(_pid, SIGTERM);
             waitpid(_pid, nullptr, 0);
         }
         if (_out != nullptr) std::fclose(_out);
-    }
-
-    // Writes one line to the program's input (with Input::Piped).
-    bool WriteLine(const std::string& line) {
-        if (_in == nullptr) return false;
-        std::fprintf(_in, "%s\n", line.c_str());
-        return std::fflush(_in) == 0;
     }
 
     std::string ReadLine() {
@@ -91,7 +67,6 @@ public:
 private:
     pid_t _pid = -1;
     bool _reaped = false;
-    FILE* _in = nullptr;
     FILE* _out = nullptr;
 };
 
