@@ -71,9 +71,8 @@ public:
         });
     }
 
-    // A call whose wizard the test did not close (a failing test) is ended
-    // here: its dialogs get WM_CLOSE until it returns. A call that ignored
-    // WM_CLOSE for good would be ended by the test's CTest timeout.
+    // A call whose wizard the test did not close (a failing test) gets
+    // WM_CLOSE at its dialogs until it returns (bounded by CTest's timeout).
     ~WatchedCall() {
         const auto end = Clock::now() + kCallLimit;
         while (_result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready && Clock::now() < end) {
@@ -87,16 +86,12 @@ public:
     WatchedCall& operator=(const WatchedCall&) = delete;
 
     // Waits for the purchase wizard (the dialog after the wait window) to
-    // show, hands it to `inspect` while it is open, and closes it as a
-    // person closes it; then waits for the call to return. False when the
-    // wizard did not show in time.
-    //
-    // Wine's browser control renders nothing but still fetches the store's
-    // pre-fill page, and asks in a "Security Warning" dialog of its own about
-    // the test store's self-signed certificate. That question is modal over
-    // the wizard, which cannot end (nor, when it comes first, show) until it
-    // is answered: the shopper declines it, as every dialog after the
-    // wizard.
+    // show, hands it to `inspect`, closes it as a person does and waits for
+    // the call to return; false when the wizard did not show in time. Wine's
+    // browser control still fetches the pre-fill page and asks in a modal
+    // "Security Warning" of its own about the test store's certificate,
+    // which the wizard cannot end (nor show) past: the shopper declines every
+    // dialog after the wizard.
     bool CloseWizard(const std::function<void(HWND)>& inspect) {
         const auto wizardEnd = Clock::now() + kWizardLimit;
         const auto callEnd = Clock::now() + kCallLimit;
@@ -116,8 +111,7 @@ public:
         return closed;
     }
 
-    // The call's status once it has returned; none when it has not within
-    // the limit.
+    // The call's status; none when it has not returned within the limit.
     std::optional<Status> Result() {
         if (_result.wait_for(kCallLimit) != std::future_status::ready) return std::nullopt;
         return _result.get();
