@@ -73,17 +73,6 @@ TEST_F(ShopperTest, SaveDropsOldNamesAndRewritesEmailAfterTheOthers) {
     EXPECT_EQ(entries[email - names.begin()].second, "new@x.no");
 }
 
-// The registry's value is read through the store's own checks; a refused
-// value leaves what was loaded before.
-TEST_F(ShopperTest, LoadIgnoresAWrongChecksum) {
-    PutSavedStore(Serialised({{"firstName", "Zed"}}));
-    Bytes wrong = Serialised({{"firstName", "Eve"}, {"lastName", "Lee"}});
-    wrong[0] ^= 0x10;
-    PutSavedStore(wrong);
-    EXPECT_EQ(ThePurchaseInfo().firstName, "Zed");
-    EXPECT_EQ(ThePurchaseInfo().lastName, "");
-}
-
 TEST_F(ShopperTest, SaveShopperInfoNeedsBothBillingNames) {
     const Bytes before = SavedStore();
     const std::string longCity(300, 'c');

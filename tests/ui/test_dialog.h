@@ -25,7 +25,6 @@ public:
     std::function<void(WindowHandle)> onInit;
     // Handlers by message number; a message with a handler counts as handled.
     std::map<uint32_t, Handler> handlers;
-    std::function<void(WindowHandle, uint32_t, uintptr_t, intptr_t)> onStatusBarMouse;
 
     // Runs the template; IDCANCEL ends the dialog with 2 unless a handler
     // for WM_COMMAND is set. Returns the end code, or -100 when the dialog
@@ -54,9 +53,7 @@ public:
         return 0;
     }
 
-    void OnStatusBarMouse(WindowHandle dialog, uint32_t message, uintptr_t keys, intptr_t position) override {
-        if (onStatusBarMouse) onStatusBarMouse(dialog, message, keys, position);
-    }
+    void OnStatusBarMouse(WindowHandle, uint32_t, uintptr_t, intptr_t) override {}
 };
 
 class DialogRunner {

@@ -1,14 +1,20 @@
-// The wizard dialog's frame on both platforms: the lock and its tooltips, the
-// About box behind the zone icon, sizing and hiding. The dialog runs without a
+// The wizard dialog on both platforms: the frame's lock and its tooltips, the
+// About box behind the zone icon with its two pages, sizing and hiding; and
+// the wait wizard's close request before its window exists. The dialog runs without a
 // page of its own. (The keyboard filter is tested in the Windows dialog's own
 // loop.)
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <future>
 #include <string>
-#include <vector>
 
-#include "platform/browser.h"
+#include "gateway/engine_module_info.h"
+#include "shopper/registry_sandbox.h"
+#include "wizard/wizard_controller.h"
+#include "wizard/wizard_mode.h"
 #include "wizard/wizard_run.h"
 #include "wizard/wizard_window_registry.h"
 
@@ -17,6 +23,8 @@ namespace {
 
 namespace ui = platform::ui;
 using testing::WizardRun;
+
+constexpr auto kBrowserStartLimit = std::chrono::seconds(30);
 
 std::unique_ptr<WizardRun> StartBareDialog(GatewayRecord* record) {
     return std::make_unique<WizardRun>([record](CWizardDialog& dialog) {
@@ -31,16 +39,27 @@ std::string PaneTip(CWizardDialog& dialog, int pane) {
     return tip;
 }
 
+// A control's text; control 0 is the window's caption.
+std::string Text(ui::WindowHandle window, int control) {
+    char text[1024] = {};
+    if (control == 0) {
+        ui::GetCaption(window, text, sizeof text);
+    } else {
+        EXPECT_EQ(ui::GetControlText(window, control, text, sizeof text), 0u);
+    }
+    return text;
+}
+
 intptr_t At(int32_t x, int32_t y) { return static_cast<intptr_t>((y << 16) | (x & 0xFFFF)); }
 
 // The lock shows for the secure values only, its tooltip naming the key
-// length; a control-click on the zone icon opens the About box, with shift
-// the affiliation page when the publisher is known.
+// length; a control-click on the zone icon opens the About box's engine
+// page, with shift its affiliation page when the publisher is known.
 TEST(WizardFrame, TheLockAndTheAboutBoxBehindTheZoneIcon) {
     GatewayRecord record{};
     record.wizardWidth = 640;
     record.wizardHeight = 480;
-    char publisher[] = "PUB-1";
+    char publisher[64] = {};
     record.affiliateID = "AFF-1";
     auto run = StartBareDialog(&record);
     ASSERT_TRUE(run->WaitForWindow());
@@ -68,37 +87,80 @@ TEST(WizardFrame, TheLockAndTheAboutBoxBehindTheZoneIcon) {
                   0u);
     });
     // Clicks the zone pane at left + dx with `keys`; the caption of the
-    // About box that opened, or "" when none did.
-    const auto clickAt = [&](int32_t dx, uintptr_t keys) {
+    // About box that opened, or "<none>". `inspect` sees the box while it is
+    // open; Esc is taken there and does nothing, OK (Enter) closes.
+    const auto clickAt = [&](int32_t dx, uintptr_t keys, std::function<void(ui::WindowHandle)> inspect = nullptr) {
         std::string caption = "<none>";
         run->Do([&](CWizardDialog& dialog) {
             ui::Rect zone;
             ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kZonePane, &zone);
             // Runs inside the About box's loop, when there is one.
             ui::PostWindowTask(dialog.Window(), [&] {
-                if (ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout()) {
-                    char text[64] = {};
-                    ui::GetCaption(box, text, sizeof text);
-                    caption = text;
-                    ui::SendWindowMessage(box, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdOk), 0, nullptr);
-                }
+                ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout();
+                if (box == nullptr) return;
+                caption = Text(box, 0);
+                if (inspect) inspect(box);
+                EXPECT_FALSE(ui::IsControlVisible(box, 206));  // no progress to show
+                ui::SendWindowMessage(box, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdCancel), 0, nullptr);
+                EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), box);
+                ui::SendWindowMessage(box, ui::kMsgCommand, static_cast<uintptr_t>(ui::kIdOk), 0, nullptr);
             });
             ui::SendWindowMessage(dialog.StatusBar(), ui::kMsgLButtonDown, keys, At(zone.left + dx, zone.top + 4),
                                   nullptr);
         });
         run->Do([](CWizardDialog&) {});  // the posted task has run
+        EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), nullptr);
         return caption;
     };
     const uintptr_t control = ui::kMouseLeftButton | ui::kMouseControl;
-    EXPECT_EQ(clickAt(19, control), "About Orvella Engine");
+    RefreshEngineModuleInfo();
+    EXPECT_EQ(clickAt(19, control,
+                      [](ui::WindowHandle box) {
+                          const EngineModuleInfo& module = TheEngineModuleInfo();
+                          EXPECT_EQ(Text(box, 203), std::string("DEBUG Brevik.dll, Version ") + module.versionText);
+                          EXPECT_FALSE(Text(box, 209).empty());
+                          EXPECT_EQ(Text(box, 210), "File Location:");
+                          EXPECT_EQ(Text(box, 211), module.modulePath);
+                      }),
+              "About Orvella Engine");
     EXPECT_EQ(clickAt(20, control), "<none>");
     EXPECT_EQ(clickAt(0, control), "<none>");
     EXPECT_EQ(clickAt(5, ui::kMouseLeftButton), "<none>");
     EXPECT_EQ(clickAt(5, ui::kMouseLeftButton | ui::kMouseShift), "<none>");
-    // Control and shift: the affiliation page, when the publisher is known.
+    // Control and shift: the affiliation page, when the publisher is known,
+    // with the web store address saved for the publisher's SKU.
     EXPECT_EQ(clickAt(5, control | ui::kMouseShift), "<none>");
-    run->Do([&](CWizardDialog&) { record.publisherID = publisher; });
-    EXPECT_EQ(clickAt(5, control | ui::kMouseShift), "About Orvella Affiliation");
+    const std::string publisherID = testing::UniqueName("pub");
+    testing::PutText(platform::RegistryRoot::CurrentUser, "Software\\Orvella\\Affiliates\\" + publisherID + "\\SKU-1",
+                     "URL", "https://shop.example.test/aff");
+    std::strcpy(publisher, publisherID.c_str());
+    run->Do([&](CWizardDialog&) {
+        record.publisherID = publisher;
+        record.skuRefNum = "SKU-1";
+    });
+    EXPECT_EQ(clickAt(5, control | ui::kMouseShift,
+                      [](ui::WindowHandle box) {
+                          EXPECT_EQ(Text(box, 203), "affiliateID: AFF-1");
+                          EXPECT_EQ(Text(box, 209), "trackingID: ");
+                          EXPECT_EQ(Text(box, 210), "webstoreURL: ");
+                          EXPECT_EQ(Text(box, 211), "https://shop.example.test/aff");
+                          EXPECT_TRUE(ui::IsControlVisible(box, 211));
+                      }),
+              "About Orvella Affiliation");
+    // No web store address: the value field goes, the label stays; a line
+    // longer than the box's buffer is cut to 511 characters.
+    const std::string longId(600, 'x');
+    run->Do([&](CWizardDialog&) {
+        record.skuRefNum = "SKU-2";
+        record.affiliateID = longId.c_str();
+        record.trackingID = "T-1";
+    });
+    clickAt(5, control | ui::kMouseShift, [&](ui::WindowHandle box) {
+        EXPECT_EQ(Text(box, 203), ("affiliateID: " + longId).substr(0, 511));
+        EXPECT_EQ(Text(box, 209), "trackingID: T-1");
+        EXPECT_EQ(Text(box, 210), "webstoreURL: ");
+        EXPECT_FALSE(ui::IsControlVisible(box, 211));
+    });
 }
 
 TEST(WizardFrame, ResizeCutsToTheWorkAreaAndHidingRestores) {
@@ -158,6 +220,32 @@ TEST(WizardFrame, ResizeCutsToTheWorkAreaAndHidingRestores) {
         EXPECT_FALSE(ui::IsToolWindow(dialog.Window()));
         EXPECT_TRUE(ui::IsWindowVisible(dialog.Window()));
     });
+}
+
+// The handshake's worker may finish before the wait window exists: its close
+// request is kept and ends the window as soon as it opens, until a new
+// handshake resets it.
+TEST(WizardRuns, WaitWizardClosedBeforeItsWindowExistsEndsAsSoonAsItOpens) {
+    WizardController& controller = TheWizardController();
+    WizardWindowRegistry& windows = TheWizardWindowRegistry();
+    windows.ResetWaitRequests();
+    windows.CloseRunningWizard();  // no window yet
+    auto run = std::async(std::launch::async, [&] { return controller.RunWaitWizard(); });
+    ASSERT_EQ(run.wait_for(kBrowserStartLimit), std::future_status::ready);
+    EXPECT_EQ(run.get(), 0u);
+    EXPECT_EQ(controller.GetWizardMode(), WIZARDMODE_WAIT);
+    EXPECT_EQ(windows.RunningWizard(), nullptr);
+
+    windows.ResetWaitRequests();
+    run = std::async(std::launch::async, [&] { return controller.RunWaitWizard(); });
+    const auto end = std::chrono::steady_clock::now() + kBrowserStartLimit;
+    while (windows.RunningWizard() == nullptr && std::chrono::steady_clock::now() < end) {
+        ASSERT_EQ(run.wait_for(std::chrono::milliseconds(5)), std::future_status::timeout) << "ended unasked";
+    }
+    EXPECT_TRUE(windows.CloseRunningWizard());
+    ASSERT_EQ(run.wait_for(kBrowserStartLimit), std::future_status::ready);
+    EXPECT_EQ(windows.RunningWizard(), nullptr);
+    windows.ResetWaitRequests();
 }
 
 }  // namespace
