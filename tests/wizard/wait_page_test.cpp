@@ -14,6 +14,7 @@
 
 #include "child_process.h"
 #include "dom/html_element.h"
+#include "dom/html_element_event_receiver.h"
 #include "own_display.h"
 #include "page_size.h"
 #include "wizard/local_store.h"
@@ -267,11 +268,10 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
                       "Please wait while we establish a secure connection to the Orvella Servers. Depending on the "
                       "speed of your connection, this might take a moment.");
         });
-        // The update replaces the contacting texts, and later ticks leave it
-        // (a pause for ticks that must change nothing).
+        // The update replaces the contacting texts, and a later tick leaves it.
         SendEngineUpdateNotice();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         run->Do([](CWizardDialog& dialog) {
+            dialog.OnTimerEventFired(kConnectionTimerId);
             EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE);
             EXPECT_EQ(InnerText(dialog, "top_text"), kUpdateTopText);
         });
@@ -283,11 +283,11 @@ TEST(WaitPage, ContactingNoticeOnTheFirstTickOnlyOncePerLoadedEngineAndCancelClo
     }
     auto second = StartWaitWizard();
     ASSERT_TRUE(second->WaitForWindow());
-    ASSERT_TRUE(second->WaitUntil([](CWizardDialog& dialog) { return InnerText(dialog, "top_text") != "?"; }));
-    // Ten ticks of the once-per-engine notice change nothing.
-    ASSERT_EQ(ui::SetWindowTimer(second->Window(), kConnectionTimerId, 20), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Once the page is hooked up (its buttons are), a tick of the
+    // once-per-engine notice changes nothing.
+    ASSERT_TRUE(second->WaitUntil([](CWizardDialog&) { return HtmlElementEventReceiver::ElementReceiverCount() == 2; }));
     second->Do([](CWizardDialog& dialog) {
+        dialog.OnTimerEventFired(kConnectionTimerId);
         EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_WAIT);
         EXPECT_TRUE(ui::IsToolWindow(dialog.Window()));
     });
