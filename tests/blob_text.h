@@ -2,6 +2,7 @@
 // the base64 text form.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -36,13 +37,11 @@ inline Bytes MakeBlob(const std::vector<std::pair<std::string, std::string>>& en
         PutField(blob, key);
         PutField(blob, value);
     }
-    const uint32_t total = static_cast<uint32_t>(blob.size());
-    const uint32_t checksum = ChecksumOf(blob);
-    for (int i = 0; i < 4; ++i) blob[i] = static_cast<uint8_t>(total >> (8 * i));
-    blob[4] = static_cast<uint8_t>(entries.size());
-    blob[5] = static_cast<uint8_t>(entries.size() >> 8);
-    blob[6] = 0xAE;
-    for (int i = 0; i < 4; ++i) blob[8 + i] = static_cast<uint8_t>(checksum >> (8 * i));
+    Bytes header;
+    PutLittleEndian(header, static_cast<uint32_t>(blob.size()), 4);
+    PutLittleEndian(header, static_cast<uint32_t>(entries.size()) | 0xAE0000, 4);  // count, sanity byte
+    PutLittleEndian(header, ChecksumOf(blob), 4);
+    std::copy(header.begin(), header.end(), blob.begin());
     return blob;
 }
 

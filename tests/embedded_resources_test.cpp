@@ -1,5 +1,3 @@
-// The pages and images the engine carries, and on Linux the origin the
-// browser asks them from.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +5,6 @@
 #include "file_bytes.h"
 #include "platform/embedded_resources.h"
 #ifndef _WIN32
-#include "platform/module.h"
 #include "platform/posix/embedded_origin.h"
 #include "state/base64.h"
 #endif
@@ -37,26 +34,7 @@ TEST(EmbeddedResources, TheModuleCarriesTheListedFilesByteForByteWhateverTheName
 }
 
 #ifndef _WIN32
-using posix::BrowserUrlOf;
 using posix::EmbeddedResponse;
-using posix::EngineUrlOf;
-
-TEST(EmbeddedOrigin, ResAddressesMapToTheOriginAndBack) {
-    EXPECT_EQ(BrowserUrlOf("res:///opt/engine/libzunserver.so/wait.htm"), "http://resources.invalid/wait.htm");
-    EXPECT_EQ(BrowserUrlOf("RES://C:\\Program Files\\Shop\\ZunServer.dll/WAIT.HTM"),
-              "http://resources.invalid/WAIT.HTM");
-    // Without a name the origin's root is asked for, which is not found.
-    EXPECT_EQ(BrowserUrlOf("res://nothing"), "http://resources.invalid/");
-    EXPECT_EQ(BrowserUrlOf("https://store.example.test/res://x/y"), "https://store.example.test/res://x/y");
-
-    char modulePath[4096];
-    ASSERT_EQ(GetEngineModulePath(modulePath, sizeof modulePath), 0u);
-    EXPECT_EQ(EngineUrlOf("http://resources.invalid/wait.htm#top"),
-              std::string("res://") + modulePath + "/wait.htm#top");
-    EXPECT_EQ(EngineUrlOf("http://127.0.0.1:8080/wait.htm"), "http://127.0.0.1:8080/wait.htm");
-    EXPECT_TRUE(posix::IsEmbeddedOriginUrl("http://resources.invalid/x"));
-    EXPECT_FALSE(posix::IsEmbeddedOriginUrl("http://resources.invalid.example/x"));
-}
 
 TEST(EmbeddedOrigin, RequestsAreAnsweredFromTheEmbeddedResources) {
     EmbeddedResource page;

@@ -77,20 +77,6 @@ TEST(SilentCheck, AStoreHostThatNamesNoServerFailsWithoutARequest) {
     EXPECT_THAT(RequestLog(), Not(HasSubstr("unusable-host")));
 }
 
-// Whether the update checks that the trace shows ran one after the other.
-bool ChecksRanOneAtATime(const std::vector<std::string>& messages, size_t expected) {
-    size_t running = 0;
-    size_t finished = 0;
-    for (const std::string& message : messages) {
-        if (message == "ZUN: Prolog SilentCheckForUpdate()" && running++ != 0) return false;
-        if (message.starts_with("ZUN: Epilog SilentCheckForUpdate()")) {
-            --running;
-            ++finished;
-        }
-    }
-    return running == 0 && finished == expected;
-}
-
 TEST(SilentCheck, CallsFromSeveralThreadsAreServedOneAtATime) {
     constexpr int kThreads = 4;
     testing::TraceCapture trace;
@@ -100,15 +86,22 @@ TEST(SilentCheck, CallsFromSeveralThreadsAreServedOneAtATime) {
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
             GatewayRecord record = CheckRecord("update", "threads");
-            // All four start together.
-            ready.fetch_add(1);
+            ready.fetch_add(1);  // all four start together
             while (ready.load() < kThreads) std::this_thread::yield();
             statuses[i] = EntryPoint(&record);
         });
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_THAT(statuses, Each(ZUN_S_UPDATE_AVAILABLE));
-    EXPECT_TRUE(ChecksRanOneAtATime(trace.Messages(), kThreads));
+    // The trace shows each check's prolog only after the one before it ended.
+    int running = 0, finished = 0;
+    for (const std::string& message : trace.Messages()) {
+        if (message == "ZUN: Prolog SilentCheckForUpdate()") {
+            EXPECT_EQ(running++, 0);
+        }
+        if (message.starts_with("ZUN: Epilog SilentCheckForUpdate()")) finished += running-- == 1;
+    }
+    EXPECT_EQ(finished, kThreads);
 }
 
 // Makes one more update check from inside the first one, on its thread, as a
@@ -116,15 +109,13 @@ TEST(SilentCheck, CallsFromSeveralThreadsAreServedOneAtATime) {
 class NestedCall final : public trace::Listener {
 public:
     void OnTraceLine(const char* line) override {
-        if (_called || std::strstr(line, "ZUN: Prolog SilentCheckForUpdate()") == nullptr) return;
-        _called = true;
+        if (called || std::strstr(line, "ZUN: Prolog SilentCheckForUpdate()") == nullptr) return;
+        called = true;
         GatewayRecord record = CheckRecord("noupdate", "nested");
         status = EntryPoint(&record);
     }
     Status status = 0;
-
-private:
-    bool _called = false;
+    bool called = false;
 };
 
 TEST(SilentCheck, ACallOnTheSameThreadDuringACallRunsNested) {

@@ -1,15 +1,10 @@
-# Checks that the installed engine refuses an engine update signed with the
-# development key (the store server signs its offers with it): the purchase
-# goes on to the layout query, which the vantor word "nopublisher" ends with
-# ZUN_E_INVALID_REQUEST before any wizard, and no downloaded file is left.
-#   PREFIX    the installed tree
-#   WINDOWS   true for the Windows build
-#   EMULATOR  runs the build's programs (wine64 for the Windows build)
-#   TEMP      an empty folder for the engine's temporary files (Linux)
-#   KEYS      the build's ZUN_UPDATE_KEYS (empty: the engine trusts no key)
-if(WINDOWS)
-  set(client ${PREFIX}/bin/zunclient.exe)
-else()
+# Checks that the installed engine refuses an engine update signed with the development key (the
+# store server's): the purchase goes on to the layout query, which the vantor word "nopublisher"
+# ends with ZUN_E_INVALID_REQUEST, and (Linux) the trace says why and no download is left.
+#   PREFIX  the installed tree;  WINDOWS;  EMULATOR  runs the programs;  TEMP  an empty folder for
+#   the engine's temporary files;  KEYS  the build's ZUN_UPDATE_KEYS (empty: it trusts no key)
+set(client ${PREFIX}/bin/zunclient.exe)
+if(NOT WINDOWS)
   set(client ${PREFIX}/bin/zunclient)
   file(REMOVE_RECURSE ${TEMP})
   file(MAKE_DIRECTORY ${TEMP})
@@ -23,18 +18,13 @@ if(NOT output MATCHES "status: ZUN_E_INVALID_REQUEST \\(0xE0000000\\)" OR output
   message(FATAL_ERROR "the installed engine did not refuse the update and go on to the layout query")
 endif()
 if(NOT WINDOWS)
-  file(READ ${TEMP}/trace.log trace)
-  if(KEYS)
-    set(reason "the signature does not verify with a trusted key")
-  else()
+  set(reason "the signature does not verify with a trusted key")
+  if(NOT KEYS)
     set(reason "this engine was built without update keys")
   endif()
-  string(FIND "${trace}" "engine update refused: ${reason}" found)
-  if(found EQUAL -1)
-    message(FATAL_ERROR "no trace line says \"engine update refused: ${reason}\"")
-  endif()
+  file(READ ${TEMP}/trace.log trace)
   file(GLOB left ${TEMP}/XWS*)
-  if(left)
-    message(FATAL_ERROR "the refused download was left behind: ${left}")
+  if(NOT trace MATCHES "engine update refused: ${reason}" OR left)
+    message(FATAL_ERROR "no trace line says \"engine update refused: ${reason}\", or the download was left: ${left}")
   endif()
 endif()

@@ -1,11 +1,7 @@
-# Checks that every artifact carries VERSION, the project's version: the
-# engine's file version as the installed zunclient reports it (the DLL's
-# version resource, the Linux engine's what-string, which is checked in the
-# file too), the CMake package's version file, zunserver.pc and the package.
-#   PREFIX    the installed tree
-#   PACKAGES  the folder holding the build's package
-#   WINDOWS   true for the Windows build
-#   EMULATOR  runs the build's programs (wine64 for the Windows build)
+# Checks that every artifact carries VERSION: the engine's file version as the installed
+# zunclient reads it (the DLL's version resource, the Linux engine's what-string, which is checked
+# in the file too), the CMake package's version file, zunserver.pc and the package's name or field.
+#   PREFIX  the installed tree;  PACKAGES  the package's folder;  WINDOWS;  EMULATOR  runs the programs
 set(mismatches)
 function(expect what actual)
   if(NOT actual STREQUAL VERSION)
@@ -13,20 +9,28 @@ function(expect what actual)
   endif()
 endfunction()
 
-# The engine file. zunclient below reads the DLL's version resource.
 if(WINDOWS)
   set(client ${PREFIX}/bin/zunclient.exe)
+  file(GLOB package ${PACKAGES}/*.zip)
+  get_filename_component(name "${package}" NAME)
+  string(REGEX REPLACE "^ZunServer-(.*)-win(32|64)\\.zip$" "\\1" zip_version "${name}")
+  expect("the zip ${name}" "${zip_version}")
 else()
-  set(engine ${PREFIX}/lib/libzunserver.so)
   set(client ${PREFIX}/bin/zunclient)
-  # The mark itself, and copies of it where the file carries debug information.
-  file(STRINGS ${engine} marks REGEX "^@\\(#\\)ZunServer [0-9]")
+  # The mark itself, and its copies where the file carries debug information.
+  file(STRINGS ${PREFIX}/lib/libzunserver.so marks REGEX "^@\\(#\\)ZunServer [0-9]")
   list(REMOVE_DUPLICATES marks)
   string(REPLACE "@(#)ZunServer " "" marked "${marks}")
   expect("the engine's what-string" "${marked}")
+  file(STRINGS ${PREFIX}/lib/pkgconfig/zunserver.pc pc_version REGEX "^Version: ")
+  string(REPLACE "Version: " "" pc_version "${pc_version}")
+  expect("zunserver.pc" "${pc_version}")
+  file(GLOB package ${PACKAGES}/*.deb)
+  execute_process(COMMAND dpkg-deb --field ${package} Version OUTPUT_VARIABLE deb_version
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  expect("the Debian package's Version" "${deb_version}")
 endif()
 
-# zunclient, which reads the engine's file version as the engine itself does.
 execute_process(COMMAND ${EMULATOR} ${client} version OUTPUT_VARIABLE output RESULT_VARIABLE failed)
 string(REGEX MATCH "ZunServer engine ([^\r\n]*)" line "${output}")
 if(failed)
@@ -34,29 +38,10 @@ if(failed)
 endif()
 expect("zunclient version" "${CMAKE_MATCH_1}")
 
-# The CMake package's version file.
 set(PACKAGE_FIND_VERSION ${VERSION})
 include(${PREFIX}/lib/cmake/ZunServer/ZunServerConfigVersion.cmake)
 expect("ZunServerConfigVersion.cmake" "${PACKAGE_VERSION}")
 
-# The package.
-if(WINDOWS)
-  file(GLOB package ${PACKAGES}/*.zip)
-  get_filename_component(name "${package}" NAME)
-  string(REGEX REPLACE "^ZunServer-(.*)-win(32|64)\\.zip$" "\\1" zip_version "${name}")
-  expect("the zip ${name}" "${zip_version}")
-else()
-  file(STRINGS ${PREFIX}/lib/pkgconfig/zunserver.pc pc_version REGEX "^Version: ")
-  string(REPLACE "Version: " "" pc_version "${pc_version}")
-  expect("zunserver.pc" "${pc_version}")
-
-  file(GLOB package ${PACKAGES}/*.deb)
-  execute_process(COMMAND dpkg-deb --field ${package} Version OUTPUT_VARIABLE deb_version
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  expect("the Debian package's Version" "${deb_version}")
-endif()
-
 if(mismatches)
   message(FATAL_ERROR "expected version ${VERSION} in every artifact; these differ:${mismatches}")
 endif()
-message(STATUS "every artifact carries version ${VERSION}")

@@ -18,7 +18,6 @@
 #endif
 
 #include "base/engine_heap.h"
-#include "cert/certificatemanager.h"
 #include "file_bytes.h"
 #include "scripted_wait_window.h"
 #include "store_server.h"
@@ -55,16 +54,10 @@ struct PurchaseRecord {
     char* certificate = nullptr;
 };
 
-long long Milliseconds(Clock::duration duration) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
-}
-
 // The temporary folder of engine downloads, private to one test.
 class PrivateTempFolder {
 public:
-    PrivateTempFolder()
-        : _path(std::filesystem::temp_directory_path() /
-                ("handshake-" + std::to_string(Clock::now().time_since_epoch().count()))) {
+    PrivateTempFolder() {
         std::filesystem::create_directories(_path);
         Set(_path.string().c_str());
     }
@@ -73,20 +66,18 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(_path, ignored);
     }
-    size_t Files() const {
-        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(_path), {}));
-    }
+    size_t Files() const { return std::distance(std::filesystem::directory_iterator(_path), {}); }
 
 private:
     static void Set(const char* value) {
 #ifdef _WIN32
         SetEnvironmentVariableA("TMP", value);
 #else
-        if (value != nullptr) setenv("TMPDIR", value, 1);
-        else unsetenv("TMPDIR");
+        value != nullptr ? setenv("TMPDIR", value, 1) : unsetenv("TMPDIR");
 #endif
     }
-    std::filesystem::path _path;
+    const std::filesystem::path _path = std::filesystem::temp_directory_path() /
+                                        ("handshake-" + std::to_string(Clock::now().time_since_epoch().count()));
 };
 
 TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAgain) {
@@ -154,7 +145,7 @@ TEST(HandShake, WithoutAnUpdateItReadsTheLayoutAndKeepsTheWindowAMomentWhenQuick
     EXPECT_FALSE(waitWindow.Saw(CONNECTIONERROR));
     // The window, up before the work ended, is kept until at least a second
     // after the wait began, however late it opened.
-    EXPECT_GE(Milliseconds(waitWindow.closed - waitWindow.started), 950);
+    EXPECT_GE(waitWindow.closed - waitWindow.started, std::chrono::milliseconds(950));
 }
 
 TEST(HandShake, TheRepliesDecideTheOutcome) {
@@ -186,18 +177,12 @@ TEST(HandShake, TheRepliesDecideTheOutcome) {
         EXPECT_FALSE(waitWindow.Saw(ENGINEAUTOUPDATE)) << each.vantor;
     }
 
-    // The certificate text is handed over as the store sent it, and names
-    // the secure store.
+    // The certificate text is handed over as the store sent it.
     PurchaseRecord purchase("noupdate");
     ScriptedWaitWindow waitWindow;
     EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0u);
     ASSERT_NE(purchase.certificate, nullptr);
     EXPECT_EQ(std::string(purchase.certificate), testing::StoreCertificate());
-    CertificateManager manager;
-    ASSERT_EQ(manager.HookupCertificate(purchase.certificate), 0u);
-    char host[256];
-    ASSERT_EQ(manager.GetHostNameFromCertificate(host, sizeof host), 0u);
-    EXPECT_STREQ(host, "https://secure.orvella.com");
 }
 
 TEST(HandShake, OnlyANewerBuildSignedWithATrustedKeyIsHandedOverAndARefusalLetsThePurchaseGoOn) {
@@ -259,18 +244,24 @@ TEST(HandShake, TheCloseBoxDuringAStalledDownloadEndsItPromptly) {
     EXPECT_EQ(purchase.record.updateFilePath[0], '\0');
 }
 
+// The refusal comes before the window is up: the question waits for it, and Cancel ends the
+// call with the failing step's status. Without questions the worker may end before the window
+// opens, and the call still returns.
 TEST(HandShake, ARefusedConnectionWaitsForTheWindowAndCancelEndsWithTheFailingStepsStatus) {
     StoreHostOverride closed(testing::kClosedStoreHost);
-    PurchaseRecord purchase("noupdate");
-    ScriptedWaitWindow waitWindow;
-    // The refusal comes before the window is up: the question waits for it.
-    waitWindow.openDelay = std::chrono::milliseconds(400);
-    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
-    const auto notices = waitWindow.Notices();
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].kind, CONNECTIONERROR);
-    EXPECT_EQ(notices[0].topText, "Could not connect to network...");
-    EXPECT_THAT(notices[0].bottomText, HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
+    for (uint32_t interactive : {1u, 0u}) {
+        PurchaseRecord purchase("noupdate");
+        purchase.record.interactive = interactive;
+        ScriptedWaitWindow waitWindow;
+        waitWindow.openDelay = std::chrono::milliseconds(400);
+        EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
+        const auto notices = waitWindow.Notices();
+        ASSERT_EQ(notices.size(), interactive);
+        if (interactive == 0) continue;
+        EXPECT_EQ(notices[0].kind, CONNECTIONERROR);
+        EXPECT_EQ(notices[0].topText, "Could not connect to network...");
+        EXPECT_THAT(notices[0].bottomText, HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
+    }
 }
 
 // A question that the page never takes is given up when the window goes,
@@ -293,16 +284,6 @@ TEST(HandShake, AQuestionThePageNeverTakesEndsWhenTheWindowGoesOrAtTheBound) {
             EXPECT_LT(took, kConnectionErrorOfferLimit + std::chrono::seconds(15));
         }
     }
-}
-
-TEST(HandShake, AWorkerThatEndsBeforeTheWindowOpensStillLetsTheCallReturn) {
-    StoreHostOverride closed(testing::kClosedStoreHost);
-    PurchaseRecord purchase("noupdate");
-    purchase.record.interactive = 0;
-    ScriptedWaitWindow waitWindow;
-    waitWindow.openDelay = std::chrono::milliseconds(400);
-    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
-    EXPECT_TRUE(waitWindow.Notices().empty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // that never loads.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -21,24 +22,18 @@
 namespace zun::testing {
 
 struct SeenNotice {
-    uintptr_t kind = 0;
-    std::string topText;
-    std::string bottomText;
-    uintptr_t done = 0;
+    uintptr_t kind = 0, done = 0, phase = 0;
     uint32_t total = 0;
-    uintptr_t phase = 0;
+    std::string topText, bottomText;
 };
 
 class ScriptedWaitWindow final : public WaitWindowHost {
 public:
-    // Delay before the window opens, as a slow dialog start.
-    std::chrono::milliseconds openDelay{0};
-    // Every notice is refused, as by a page that never loads; the window is
-    // destroyed at the n-th refusal (0: never).
+    std::chrono::milliseconds openDelay{0};  // as a slow dialog start
+    // Every notice refused, as by a page that never loads; the window destroyed at the n-th (0: never).
     bool refuseNotices = false;
     int closeAtRefusal = 0;
-    // The worker's look-ups of the window wait until it has opened (for a
-    // bound), so that the window exists when the worker ends.
+    // The worker's look-ups of the window wait (bounded) until it has opened.
     bool awaitWindow = false;
 
     void ResetWaitClose() override { _windows.ResetWaitRequests(); }
@@ -82,10 +77,8 @@ public:
         return _notices;
     }
     bool Saw(uintptr_t kind) {
-        for (const SeenNotice& notice : Notices()) {
-            if (notice.kind == kind) return true;
-        }
-        return false;
+        const auto notices = Notices();
+        return std::any_of(notices.begin(), notices.end(), [kind](const SeenNotice& seen) { return seen.kind == kind; });
     }
 
     std::atomic<int> refused{0};
@@ -108,10 +101,9 @@ private:
             seen.total = notice->total;
             seen.phase = notice->resultOrPhase;
         }
-        {
-            std::lock_guard<std::mutex> lock(_mutex);
-            _notices.push_back(seen);
-        }
+        std::unique_lock<std::mutex> lock(_mutex);
+        _notices.push_back(seen);
+        lock.unlock();
         if (kind == CONNECTIONERROR) {
             *reinterpret_cast<uint32_t*>(notice->resultOrPhase) = 2;  // Cancel
             platform::sync::SignalEvent(reinterpret_cast<platform::sync::EventHandle>(notice->eventOrDone));
