@@ -6,9 +6,7 @@
 #include <filesystem>
 #include <random>
 
-#if !defined(_WIN32)
-#include <stdlib.h>
-#endif
+#include "shopper/registry_data.h"
 
 namespace zun::testing {
 namespace {
@@ -52,22 +50,19 @@ void PutValue(platform::RegistryRoot root, const std::string& path, const char* 
 }
 
 void PutText(platform::RegistryRoot root, const std::string& path, const char* name, const std::string& text) {
-    std::vector<uint8_t> bytes(text.begin(), text.end());
-    bytes.push_back(0);
-    PutValue(root, path, name, platform::kRegSz, bytes);
+    EXPECT_TRUE(WriteRegistryString(root, path.c_str(), name, text.c_str())) << path;
 }
 
 std::optional<std::vector<uint8_t>> ValueBytes(platform::RegistryRoot root, const std::string& path,
                                                const char* name) {
     platform::RegistryKeyOwner key;
-    if (platform::RegistryOpenKey(root, path.c_str(), platform::kKeyQueryValue, key.Out()) != 0) return std::nullopt;
-    uint32_t type = 0;
-    uint32_t size = 0;
-    std::optional<std::vector<uint8_t>> bytes;
-    if (platform::RegistryQueryValue(key.Get(), name, &type, nullptr, &size) == 0) {
-        bytes.emplace(size);
-        if (platform::RegistryQueryValue(key.Get(), name, &type, bytes->data(), &size) != 0) bytes.reset();
+    uint32_t type = 0, size = 0;
+    if (platform::RegistryOpenKey(root, path.c_str(), platform::kKeyQueryValue, key.Out()) != 0 ||
+        platform::RegistryQueryValue(key.Get(), name, &type, nullptr, &size) != 0) {
+        return std::nullopt;
     }
+    std::vector<uint8_t> bytes(size);
+    if (platform::RegistryQueryValue(key.Get(), name, &type, bytes.data(), &size) != 0) return std::nullopt;
     return bytes;
 }
 
