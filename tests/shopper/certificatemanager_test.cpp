@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/cert.h"
 #include "shopper/test_certificates.h"
 
 namespace zun {
@@ -40,6 +41,37 @@ TEST(CertificateManager, OnlyAStoreHostAndNothingElseNamesTheStore) {
     for (const auto& c : kCases) EXPECT_EQ(HostName(c.certificate), c.host) << c.certificate;
     EXPECT_EQ(HostName("capitals", 26), "https://store.orvella.com");
     EXPECT_EQ(HostName("capitals", 25), "<none>");
+}
+
+// The subject as the Windows build's system library renders it; the Linux
+// build renders the same text.
+TEST(CertificateSubject, RendersTheSameTextOnEveryBuild) {
+    const struct {
+        const char* certificate;
+        Status status;
+        const char* subject;
+    } kCases[] = {
+        {"capitals", 0, "NO, Orvella Test, Store.ORVELLA.Com"},
+        {"several", 0, "first.orvella.com, second.orvella.com, third.orvella.com"},
+        {"none", 0, "DE, Berlin, Example GmbH, store.example.com, someone@example.com"},
+        {"quoted", 0, R"(NO, "Comma, Inc", " padded ", second value + a.orvella.com)"},
+        {"markup", 0, R"("A & B ""C""", "<img src=x onerror=zunInjected=2>", "<script>zunInjected=1</script>")"},
+        {"subject_fragment", 0, R"("attacker.test#.orvella.com")"},
+        {"subject_backslash", 0, R"(attacker.test\.orvella.com)"},
+        {"truncated", 0x80093102, ""},
+        {"garbage", 0x8009310B, ""},
+    };
+    for (const auto& c : kCases) {
+        const std::string der = testing::TestCertificateFile(std::string(c.certificate) + ".der");
+        platform::Certificate certificate = nullptr;
+        char subject[1025] = {};
+        EXPECT_EQ(platform::CreateCertificate(reinterpret_cast<const uint8_t*>(der.data()), der.size(), &certificate),
+                  c.status)
+            << c.certificate;
+        if (certificate != nullptr) platform::RenderSubjectName(certificate, subject, sizeof subject);
+        platform::FreeCertificate(certificate);
+        EXPECT_STREQ(subject, c.subject) << c.certificate;
+    }
 }
 
 // Only the text before a line break is decoded; a refused text unhooks the

@@ -3,42 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
-#include <random>
 
 #include "shopper/registry_data.h"
 
 namespace zun::testing {
-namespace {
 
 #if !defined(_WIN32)
-class RegistrySandbox final : public ::testing::Environment {
-public:
-    void SetUp() override {
-        char folder[] = "/tmp/zun-registry-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        _folder = folder;
-        setenv("ZUN_USER_HIVE", (_folder / "user.db").c_str(), 1);
-        setenv("ZUN_MACHINE_HIVE", (_folder / "machine.db").c_str(), 1);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(_folder, ignored);
-    }
-
-private:
-    std::filesystem::path _folder;
-};
-
-[[maybe_unused]] ::testing::Environment* const kSandbox = ::testing::AddGlobalTestEnvironment(new RegistrySandbox);
+// This program's hives, in a folder of its own that goes when it ends.
+[[maybe_unused]] const bool kSandbox = [] {
+    static char folder[] = "/tmp/zun-registry-XXXXXX";
+    if (mkdtemp(folder) == nullptr) std::abort();
+    setenv("ZUN_USER_HIVE", (std::string(folder) + "/user.db").c_str(), 1);
+    setenv("ZUN_MACHINE_HIVE", (std::string(folder) + "/machine.db").c_str(), 1);
+    return std::atexit([] {
+               std::error_code ignored;
+               std::filesystem::remove_all(folder, ignored);
+           }) == 0;
+}();
 #endif
 
-}  // namespace
-
 std::string UniqueName(const char* prefix) {
-    static std::mt19937_64 random(
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^ std::random_device{}());
-    return prefix + std::to_string(random());
+    static unsigned count = 0;
+    return prefix + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) + "-" +
+           std::to_string(++count);
 }
 
 void PutValue(platform::RegistryRoot root, const std::string& path, const char* name, uint32_t type,
