@@ -77,8 +77,9 @@ public:
     bool Do(std::function<void()> work) { return DialogRunner::Do(_window, std::move(work)); }
 
     size_t Count(const std::string& kind) {
-        std::lock_guard<std::mutex> lock(_lock);
-        return CountLocked(kind);
+        size_t count = 0;
+        Record([&] { count = CountLocked(kind); });
+        return count;
     }
 
     // Navigates and waits for the page's document complete.
@@ -94,9 +95,8 @@ public:
     }
 
     std::vector<BrowserEvent> TakeEvents() {
-        std::lock_guard<std::mutex> lock(_lock);
         std::vector<BrowserEvent> events;
-        events.swap(_events);
+        Record([&] { events.swap(_events); });
         return events;
     }
     void OnBeforeNavigate2(const char* url) override { Add("BeforeNavigate2", url, 0); }

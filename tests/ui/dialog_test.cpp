@@ -15,7 +15,6 @@ namespace ui = platform::ui;
 using testing::TestDialog;
 
 constexpr uint32_t kNotice = 0xB267;
-constexpr uintptr_t kTimerId = 0xDEADBEEF;
 
 // The first send ends the dialog; the others fail or were taken before the
 // end, but none blocks, and a send that was taken runs on the dialog's thread
@@ -56,7 +55,7 @@ TEST(Dialog, SendsWaitingWhileTheDialogEndsAreReleased) {
     Status closedSend = 0;
     std::thread([&] { closedSend = ui::SendWindowMessage(window, kNotice, 0, 0, nullptr); }).join();
     EXPECT_NE(closedSend, 0u);
-    EXPECT_NE(ui::SetWindowTimer(window, kTimerId, 20), 0u);
+    EXPECT_NE(ui::SetWindowTimer(window, 1, 20), 0u);
     EXPECT_FALSE(ui::PostWindowTask(window, [] {}));
 }
 

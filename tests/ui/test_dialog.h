@@ -100,10 +100,7 @@ public:
     bool WaitForEnd(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         return WaitFor([this] { return _ended; }, limit);
     }
-    bool Ended() {
-        std::lock_guard<std::mutex> lock(_lock);
-        return _ended;
-    }
+    bool Ended() { return WaitForEnd(std::chrono::milliseconds(0)); }
     intptr_t EndCode() {
         std::lock_guard<std::mutex> lock(_lock);
         return _endCode;

@@ -31,7 +31,6 @@ namespace zun {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 // A call made on a thread of its own, as an application's window thread makes
 // it; a window-creation hook on that thread collects the top-level dialogs it
@@ -43,9 +42,8 @@ public:
             tCurrent = this;
             HHOOK hook = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
             EXPECT_NE(hook, nullptr);
-            const Status status = call();
-            if (hook != nullptr) UnhookWindowsHookEx(hook);
-            _promise.set_value(status);
+            _promise.set_value(call());
+            UnhookWindowsHookEx(hook);
         });
     }
     ~WatchedCall() {
@@ -58,10 +56,10 @@ public:
     // declined: Wine's browser control asks in a modal warning of its own
     // about the test store's certificate, past which the wizard cannot end.
     std::optional<Status> Finish(const std::function<void(HWND)>& onWizard = nullptr) {
-        const auto end = Clock::now() + std::chrono::seconds(60);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         bool wizardClosed = false;
         while (_result.valid() && _result.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-            if (Clock::now() >= end) return std::nullopt;
+            if (std::chrono::steady_clock::now() >= end) return std::nullopt;
             std::vector<HWND> dialogs;
             {
                 std::lock_guard<std::mutex> lock(_lock);
@@ -130,9 +128,8 @@ private:
 };
 
 // The first call of the engine swap: the store offers the next build, which
-// ends the call; the client installs it as the public header describes. The
-// old engine must be gone from memory first: nothing of its call (threads,
-// hooks, windows) may keep it loaded.
+// the client installs as the public header describes, once nothing of the
+// first call (threads, hooks, windows) keeps the old engine in memory.
 void TakeTheEngineUpdate(ClientsEngine& engine, GatewayRecord& record) {
     ASSERT_TRUE(engine.Load());
     EXPECT_EQ(WatchedCall([&] { return engine.entryPoint(&record); }).Finish(), ZUN_E_ENGINE_UPDATED);

@@ -35,11 +35,8 @@ public:
 
     // The dialog's window while it exists, as the handshake's worker finds it.
     platform::ui::WindowHandle Window() {
-        {
-            std::lock_guard<std::mutex> lock(_lock);
-            if (_dialog == nullptr) return nullptr;
-        }
-        return TheWizardWindowRegistry().RunningWizard();
+        std::lock_guard<std::mutex> lock(_lock);
+        return _dialog != nullptr ? TheWizardWindowRegistry().RunningWizard() : nullptr;
     }
     bool WaitForWindow(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
         return PollUntil([this] { return platform::ui::IsWindow(Window()); }, limit);

@@ -1,7 +1,6 @@
-// The wizard's windows under Wine: the browser control in place and the
-// keyboard hook in the dialog's real message loop, the About box's keys, and
-// screenshots of the wizard and of both About pages for a person to look at
-// (BMP files in the build tree's wizard-screenshots folder).
+// The wizard's windows under Wine: screenshots for a person to look at (BMP
+// files in the build tree's wizard-screenshots folder) and the keys, in the
+// dialogs' real message loops.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include "platform/win32/browser_win32.h"
 #include "wizard/wizard_keyboard_hook.h"
 #include "wizard/wizard_run.h"
-#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
@@ -99,49 +97,10 @@ public:
     std::vector<uint32_t> keys;
 };
 
-// The browser control is active in place and sees the host flags; the
-// keyboard hook hands every key to the browser and hides Tab and arrows from
-// the dialog.
-TEST(WizardWindows, KeyboardHookZeroesTabAndArrowsAndPassesOtherKeys) {
-    namespace keyboard = wizard_keyboard;
-    GatewayRecord record{};
-    record.wizardWidth = 500;
-    record.wizardHeight = 300;
-    auto run = StartBareWizard(&record);
-    ASSERT_TRUE(run->WaitForWindow());
-    RecordingBrowser recorder;
-    run->Do([&](CWizardDialog& dialog) {
-        auto& control = static_cast<platform::win32::Win32Browser&>(*dialog.Browser());
-        EXPECT_TRUE(control.IsInPlaceActive());
-        dialog.ResizeWizard(500, 300, true, true, false);
-        EXPECT_EQ(control.HostFlagsSeenByControl(), 0x4000Du);
-        EXPECT_TRUE(keyboard::IsKeyboardHookInstalled());
-        // The observer goes in first, so that the wizard's hook, installed
-        // again after it, runs before it.
-        gKeysDown.clear();
-        gObserver = SetWindowsHookExA(WH_GETMESSAGE, Observe, nullptr, GetCurrentThreadId());
-        ASSERT_NE(gObserver, nullptr);
-        keyboard::RemoveKeyboardHook();
-        keyboard::AddFilterFlags(keyboard::kTranslateThroughBrowser | keyboard::kFilteringOn);
-        keyboard::SetInPlaceObject(&recorder);
-        ASSERT_EQ(keyboard::InstallKeyboardHook(), 0u);
-        for (WPARAM key : {WPARAM{VK_TAB}, WPARAM{'A'}, WPARAM{VK_LEFT}, WPARAM{VK_DOWN}, WPARAM{VK_BACK}}) {
-            PostMessageA(Hwnd(dialog.Window()), WM_KEYDOWN, key, 0);
-        }
-    });
-    run->Do([](CWizardDialog&) {});  // the loop has taken the keys
-    run->Do([&](CWizardDialog& dialog) {
-        UnhookWindowsHookEx(gObserver);
-        // Another dialog's browser going does not take this one's place away.
-        RecordingBrowser other;
-        keyboard::ForgetInPlaceObject(&other);
-        EXPECT_EQ(keyboard::InPlaceObject(), &recorder);
-        keyboard::SetInPlaceObject(dialog.Browser());
-    });
-    EXPECT_EQ(recorder.keys, (std::vector<uint32_t>{VK_TAB, 'A', VK_LEFT, VK_DOWN, VK_BACK}));
-    EXPECT_EQ(gKeysDown, std::vector<WPARAM>{'A'});
-}
-
+// Screenshots of the wizard and of both About pages, and the About box's
+// keys; then the wizard's own keys: the browser control is active in place
+// and sees the host flags, and the keyboard hook hands every key to the
+// browser and hides Tab and arrows from the dialog.
 TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
     GatewayRecord record{};
     record.wizardWidth = 640;
@@ -186,6 +145,39 @@ TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
     };
     about(MK_LBUTTON | MK_CONTROL, "about-engine");
     about(MK_LBUTTON | MK_CONTROL | MK_SHIFT, "about-affiliation");
+
+    namespace keyboard = wizard_keyboard;
+    RecordingBrowser recorder;
+    run->Do([&](CWizardDialog& dialog) {
+        auto& control = static_cast<platform::win32::Win32Browser&>(*dialog.Browser());
+        EXPECT_TRUE(control.IsInPlaceActive());
+        dialog.ResizeWizard(500, 300, true, true, false);
+        EXPECT_EQ(control.HostFlagsSeenByControl(), 0x4000Du);
+        EXPECT_TRUE(keyboard::IsKeyboardHookInstalled());
+        // The observer goes in first, so that the wizard's hook, installed
+        // again after it, runs before it.
+        gKeysDown.clear();
+        gObserver = SetWindowsHookExA(WH_GETMESSAGE, Observe, nullptr, GetCurrentThreadId());
+        ASSERT_NE(gObserver, nullptr);
+        keyboard::RemoveKeyboardHook();
+        keyboard::AddFilterFlags(keyboard::kTranslateThroughBrowser | keyboard::kFilteringOn);
+        keyboard::SetInPlaceObject(&recorder);
+        ASSERT_EQ(keyboard::InstallKeyboardHook(), 0u);
+        for (WPARAM key : {WPARAM{VK_TAB}, WPARAM{'A'}, WPARAM{VK_LEFT}, WPARAM{VK_DOWN}, WPARAM{VK_BACK}}) {
+            PostMessageA(Hwnd(dialog.Window()), WM_KEYDOWN, key, 0);
+        }
+    });
+    run->Do([](CWizardDialog&) {});  // the loop has taken the keys
+    run->Do([&](CWizardDialog& dialog) {
+        UnhookWindowsHookEx(gObserver);
+        // Another dialog's browser going does not take this one's place away.
+        RecordingBrowser other;
+        keyboard::ForgetInPlaceObject(&other);
+        EXPECT_EQ(keyboard::InPlaceObject(), &recorder);
+        keyboard::SetInPlaceObject(dialog.Browser());
+    });
+    EXPECT_EQ(recorder.keys, (std::vector<uint32_t>{VK_TAB, 'A', VK_LEFT, VK_DOWN, VK_BACK}));
+    EXPECT_EQ(gKeysDown, std::vector<WPARAM>{'A'});
 }
 
 }  // namespace
