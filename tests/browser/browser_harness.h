@@ -3,6 +3,7 @@
 // the dialog's thread with Do() and wait for the browser's events.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -13,7 +14,6 @@
 #include "platform/browser.h"
 #include "platform/posix/chromium_browser.h"
 #include "ui/test_dialog.h"
-#include "wizard/wait_dialog_notice.h"
 
 namespace zun::testing {
 
@@ -24,26 +24,9 @@ struct BrowserEvent {
     std::thread::id thread;
 };
 
-struct Notice {
-    uintptr_t kind;
-    intptr_t value;  // kind 3: the answer; kind 2: eventOrDone
-    uint32_t total;
-    uintptr_t phase;
-};
-
 class BrowserHarness final : public DialogRunner, public platform::browser::BrowserEvents {
 public:
     BrowserHarness() {
-        _dialog.handlers[WM_WAITDIALOGNOTICE] = [this](platform::ui::WindowHandle, uintptr_t kind,
-                                                       intptr_t lParam) -> intptr_t {
-            Notice notice{kind, lParam, 0, 0};
-            if (kind == DOWNLOADPROGRESS) {
-                auto* record = reinterpret_cast<const WaitDialogNotice*>(lParam);
-                notice = {kind, static_cast<intptr_t>(record->eventOrDone), record->total, record->resultOrPhase};
-            }
-            Record([&] { _notices.push_back(notice); });
-            return 0;
-        };
         // The window's close box ends the dialog with -1, as the wizard's
         // does; commands are only recorded, so that Esc leaves the shared
         // browser running.
@@ -86,7 +69,6 @@ public:
 
     Status CreateStatus() const { return _createStatus; }
     platform::posix::ChromiumBrowser& Browser() { return *_browser; }
-    bool HasBrowser() const { return _browser != nullptr; }
     platform::ui::WindowHandle Window() const { return _window; }
     std::thread::id DialogThread() const { return _thread; }
 
@@ -95,9 +77,8 @@ public:
     bool Do(std::function<void()> work) { return DialogRunner::Do(_window, std::move(work)); }
 
     size_t Count(const std::string& kind) {
-        std::lock_guard<std::mutex> lock(_lock);
         size_t count = 0;
-        for (const BrowserEvent& event : _events) count += event.kind == kind ? 1 : 0;
+        Record([&] { count = CountLocked(kind); });
         return count;
     }
 
@@ -110,26 +91,13 @@ public:
     }
 
     bool WaitForCount(const std::string& kind, size_t count, std::chrono::milliseconds limit = std::chrono::seconds(15)) {
-        return WaitFor(
-            [&] {
-                size_t seen = 0;
-                for (const BrowserEvent& event : _events) seen += event.kind == kind ? 1 : 0;
-                return seen >= count;
-            },
-            limit);
+        return WaitFor([&] { return CountLocked(kind) >= count; }, limit);
     }
 
     std::vector<BrowserEvent> TakeEvents() {
-        std::lock_guard<std::mutex> lock(_lock);
         std::vector<BrowserEvent> events;
-        events.swap(_events);
+        Record([&] { events.swap(_events); });
         return events;
-    }
-    std::vector<Notice> TakeNotices() {
-        std::lock_guard<std::mutex> lock(_lock);
-        std::vector<Notice> notices;
-        notices.swap(_notices);
-        return notices;
     }
     void OnBeforeNavigate2(const char* url) override { Add("BeforeNavigate2", url, 0); }
     void OnDocumentComplete(const char* url) override { Add("DocumentComplete", url, 0); }
@@ -144,6 +112,9 @@ public:
     }
 
 private:
+    size_t CountLocked(const std::string& kind) const {
+        return std::count_if(_events.begin(), _events.end(), [&](const BrowserEvent& e) { return e.kind == kind; });
+    }
     void Add(const char* kind, const char* url, int32_t value) {
         Record([&] { _events.push_back({kind, url, value, std::this_thread::get_id()}); });
     }
@@ -151,7 +122,6 @@ private:
     TestDialog _dialog;
     std::unique_ptr<platform::posix::ChromiumBrowser> _browser;
     std::vector<BrowserEvent> _events;
-    std::vector<Notice> _notices;
     platform::ui::WindowHandle _window = nullptr;
     std::thread::id _thread;
     Status _createStatus = 1;

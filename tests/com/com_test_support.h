@@ -1,30 +1,19 @@
-// Helpers for the COM server's tests: the server's identifiers, a COM
-// apartment per scope, the server module and test records.
+// The COM server's tests and the Windows purchase test: a COM apartment per
+// scope and the server module with its COM exports called directly.
 #pragma once
 
 #include <windows.h>
 
 #include <objbase.h>
 
-#include <cstring>
-#include <string>
-
 #include <zunserver/zunserver.h>
 
 #include "ZunServer.h"
 #include "platform/win32/com_ref.h"
-#include "platform/win32/registry_key_owner.h"
 
 namespace zun::testing {
 
-inline const GUID kAppId = ZUN_APPID_ZUNSERVER_INITIALIZER;
-
-// "{...}" in upper case, as the registry holds it.
-inline std::string GuidText(REFGUID guid) {
-    wchar_t wide[39] = {};
-    StringFromGUID2(guid, wide, 39);
-    return std::string(wide, wide + 38);
-}
+using platform::win32::ComRef;
 
 class ComApartment {
 public:
@@ -32,15 +21,11 @@ public:
     ~ComApartment() {
         if (SUCCEEDED(_result)) CoUninitialize();
     }
-    HRESULT Result() const { return _result; }
 
 private:
     HRESULT _result;
 };
 
-using platform::win32::ComRef;
-
-// The server module loaded by this process, its COM exports called directly.
 class ServerModule {
 public:
     ServerModule() : _module(LoadLibraryA(ZUN_ENGINE_PATH)) {}
@@ -61,8 +46,7 @@ public:
     HRESULT CreateZunNV(IZunNV** object) const {
         ComRef<IClassFactory> factory;
         const HRESULT hr = GetClassObject(CLSID_ZunNV, IID_IClassFactory, factory.OutVoid());
-        if (FAILED(hr)) return hr;
-        return factory->CreateInstance(nullptr, IID_IZunNV, reinterpret_cast<void**>(object));
+        return FAILED(hr) ? hr : factory->CreateInstance(nullptr, IID_IZunNV, reinterpret_cast<void**>(object));
     }
 
 private:
@@ -72,17 +56,6 @@ private:
 
     HMODULE _module;
 };
-
-// A record that passes the size check with a call type that no build serves,
-// and a stale update path that every accepted call clears.
-inline GatewayRecord UnservedRecord() {
-    GatewayRecord record;
-    std::memset(&record, 0, sizeof record);
-    record.size = sizeof record;
-    record.callType = 11;
-    std::strcpy(record.updateFilePath, "stale");
-    return record;
-}
 
 inline unsigned char* AsBytes(GatewayRecord& record) { return reinterpret_cast<unsigned char*>(&record); }
 

@@ -6,66 +6,89 @@
 
 #include <string>
 
+#include "platform/cert.h"
 #include "shopper/test_certificates.h"
 
 namespace zun {
 namespace {
 
-constexpr Status kAsn1EndOfData = 0x80093102;
-
 std::string CertificateText(const char* name) { return testing::TestCertificateFile(std::string(name) + ".b64"); }
 
+// The store address the certificate names, or "<none>"; a refusal leaves the
+// buffer cleared.
 std::string HostName(const char* certificate, size_t size = 256) {
     CertificateManager manager;
     EXPECT_EQ(manager.HookupCertificate(CertificateText(certificate).c_str()), 0u) << certificate;
     std::string buffer(size, 'x');
-    const Status status = manager.GetHostNameFromCertificate(buffer.data(), buffer.size());
-    if (status != 0) {
-        EXPECT_EQ(buffer, std::string(size, '\0'));
-        return "<none>";
-    }
-    return buffer.c_str();
+    if (manager.GetHostNameFromCertificate(buffer.data(), buffer.size()) == 0) return buffer.c_str();
+    EXPECT_EQ(buffer, std::string(size, '\0'));
+    return "<none>";
 }
 
 TEST(CertificateManager, OnlyAStoreHostAndNothingElseNamesTheStore) {
-    EXPECT_EQ(HostName("capitals"), "https://store.orvella.com");
-    EXPECT_EQ(HostName("several"), "https://first.orvella.com");
-    EXPECT_EQ(HostName("none"), "<none>");
     // A host that goes on past the vendor's domain is another domain's; a
-    // path after the host makes the value no host at all.
-    EXPECT_EQ(HostName("longer_host"), "<none>");
-    EXPECT_EQ(HostName("port_and_path"), "<none>");
-    for (const char* hostile : {"subject_query", "subject_backslash", "subject_fragment", "subject_userinfo",
-                                "subject_domain_first", "subject_no_boundary"}) {
-        EXPECT_EQ(HostName(hostile), "<none>") << hostile;
-    }
-    EXPECT_EQ(HostName("subject_port"), "https://secure.orvella.com:8443");
-    EXPECT_EQ(HostName("subject_capitals"), "https://secure.orvella.com");
-    // A cut address would name another host.
+    // path after the host, or a cut address, names no host at all.
+    const struct {
+        const char* certificate;
+        const char* host;
+    } kCases[] = {
+        {"capitals", "https://store.orvella.com"},  {"several", "https://first.orvella.com"},
+        {"subject_port", "https://secure.orvella.com:8443"}, {"subject_capitals", "https://secure.orvella.com"},
+        {"none", "<none>"},          {"longer_host", "<none>"},       {"port_and_path", "<none>"},
+        {"subject_query", "<none>"}, {"subject_backslash", "<none>"}, {"subject_fragment", "<none>"},
+        {"subject_userinfo", "<none>"}, {"subject_domain_first", "<none>"}, {"subject_no_boundary", "<none>"},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(HostName(c.certificate), c.host) << c.certificate;
     EXPECT_EQ(HostName("capitals", 26), "https://store.orvella.com");
     EXPECT_EQ(HostName("capitals", 25), "<none>");
 }
 
+// The subject as the Windows build's system library renders it; the Linux
+// build renders the same text.
+TEST(CertificateSubject, RendersTheSameTextOnEveryBuild) {
+    const struct {
+        const char* certificate;
+        Status status;
+        const char* subject;
+    } kCases[] = {
+        {"capitals", 0, "NO, Orvella Test, Store.ORVELLA.Com"},
+        {"several", 0, "first.orvella.com, second.orvella.com, third.orvella.com"},
+        {"none", 0, "DE, Berlin, Example GmbH, store.example.com, someone@example.com"},
+        {"quoted", 0, R"(NO, "Comma, Inc", " padded ", second value + a.orvella.com)"},
+        {"markup", 0, R"("A & B ""C""", "<img src=x onerror=zunInjected=2>", "<script>zunInjected=1</script>")"},
+        {"subject_fragment", 0, R"("attacker.test#.orvella.com")"},
+        {"subject_backslash", 0, R"(attacker.test\.orvella.com)"},
+        {"truncated", 0x80093102, ""},
+        {"garbage", 0x8009310B, ""},
+    };
+    for (const auto& c : kCases) {
+        const std::string der = testing::TestCertificateFile(std::string(c.certificate) + ".der");
+        platform::Certificate certificate = nullptr;
+        char subject[1025] = {};
+        EXPECT_EQ(platform::CreateCertificate(reinterpret_cast<const uint8_t*>(der.data()), der.size(), &certificate),
+                  c.status)
+            << c.certificate;
+        if (certificate != nullptr) platform::RenderSubjectName(certificate, subject, sizeof subject);
+        platform::FreeCertificate(certificate);
+        EXPECT_STREQ(subject, c.subject) << c.certificate;
+    }
+}
+
+// Only the text before a line break is decoded; a refused text unhooks the
+// certificate held before.
 TEST(CertificateManager, TextsThatHoldNoCertificate) {
     CertificateManager manager;
-    EXPECT_EQ(manager.DisplayCertificate(nullptr), ZUN_E_NOT_FOUND);
     char buffer[64];
-    EXPECT_EQ(manager.GetHostNameFromCertificate(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
-
+    EXPECT_EQ(manager.DisplayCertificate(nullptr), ZUN_E_NOT_FOUND);
     const std::string text = CertificateText("capitals");
-    ASSERT_EQ(manager.HookupCertificate(text.c_str()), 0u);
+    for (const std::string& refused : {std::string(), text.substr(0, 200) + "\r\n" + text.substr(200)}) {
+        ASSERT_EQ(manager.HookupCertificate(text.c_str()), 0u);
+        EXPECT_NE(manager.HookupCertificate(refused.c_str()), 0u);
+        EXPECT_FALSE(manager.IsHookedUp());
+        EXPECT_EQ(manager.GetHostNameFromCertificate(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
+    }
+    EXPECT_NE(manager.HookupCertificate("bm90IGEgY2VydGlmaWNhdGU="), 0u);  // "not a certificate"
     EXPECT_EQ(manager.HookupCertificate(nullptr), ZUN_E_INVALID_ARG);
-    EXPECT_TRUE(manager.IsHookedUp());
-    EXPECT_EQ(manager.HookupCertificate(""), ZUN_E_INVALID_ARG);
-    EXPECT_FALSE(manager.IsHookedUp());
-
-    // A line break in the text: only the bytes before it are decoded.
-    ASSERT_EQ(manager.HookupCertificate(text.c_str()), 0u);
-    const std::string broken = text.substr(0, 200) + "\r\n" + text.substr(200);
-    EXPECT_EQ(manager.HookupCertificate(broken.c_str()), kAsn1EndOfData);
-    EXPECT_FALSE(manager.IsHookedUp());
-    EXPECT_EQ(manager.HookupCertificate("bm90IGEgY2VydGlmaWNhdGU="), 0x8009310Bu);  // "not a certificate"
-    EXPECT_EQ(manager.GetHostNameFromCertificate(buffer, sizeof buffer), ZUN_E_NOT_FOUND);
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 #!/bin/sh
-# Makes the certificates the certificate tests read, with the openssl CLI:
-# DER files named for what their subjects hold, the same as base64 text
-# (.b64), what the CLI reads from each (.txt: subject, issuer, serial, dates,
-# SHA-256 fingerprint), and two byte strings that are no certificate.
+# Makes the certificate tests' files with the openssl CLI: DER files named for
+# what their subjects hold, the same as base64 text (.b64), what the CLI reads
+# from each (.txt), and two byte strings that are no certificate.
 #   make-test-certificates.sh OUTPUT_FOLDER
 set -eu
 out=$1
@@ -22,7 +21,6 @@ make longer_host '/C=NO/O=Shop at secure.orvella.com.eu today/CN=secure.orvella.
 make port_and_path '/C=NO/O=secure.orvella.com.evil.example:443/CN=Secure.Orvella.com:8443\/checkout'
 make several '/CN=first.orvella.com/O=second.orvella.com/OU=third.orvella.com'
 make none '/C=DE/L=Berlin/O=Example GmbH/CN=store.example.com/emailAddress=someone@example.com'
-# Subjects that only look like the vendor's domain, and two store hosts.
 make subject_query '/CN=attacker.test?.orvella.com'
 make subject_backslash '/CN=attacker.test\\.orvella.com'
 make subject_fragment '/CN=attacker.test#.orvella.com'
@@ -33,8 +31,6 @@ make subject_port '/CN=secure.orvella.com:8443'
 make subject_capitals '/CN=Secure.Orvella.COM'
 make quoted '/C=NO/O=Comma, Inc/OU= padded /CN=a.orvella.com+OU=second value'
 make markup '/O=A & B "C"/OU=<img src=x onerror=zunInjected=2>/CN=<script>zunInjected=1<\/script>'
-
-# The first half of a certificate, and bytes of another kind.
 head -c 150 "$out/capitals.der" > "$out/truncated.der"
 printf 'not a certificate' > "$out/garbage.der"
 rm -f "$key"

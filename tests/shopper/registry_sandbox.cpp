@@ -3,44 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
-#include <random>
 
-#if !defined(_WIN32)
-#include <stdlib.h>
-#endif
+#include "shopper/registry_data.h"
 
 namespace zun::testing {
-namespace {
 
 #if !defined(_WIN32)
-class RegistrySandbox final : public ::testing::Environment {
-public:
-    void SetUp() override {
-        char folder[] = "/tmp/zun-registry-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        _folder = folder;
-        setenv("ZUN_USER_HIVE", (_folder / "user.db").c_str(), 1);
-        setenv("ZUN_MACHINE_HIVE", (_folder / "machine.db").c_str(), 1);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(_folder, ignored);
-    }
-
-private:
-    std::filesystem::path _folder;
-};
-
-[[maybe_unused]] ::testing::Environment* const kSandbox = ::testing::AddGlobalTestEnvironment(new RegistrySandbox);
+// This program's hives, in a folder of its own that goes when it ends.
+[[maybe_unused]] const bool kSandbox = [] {
+    static char folder[] = "/tmp/zun-registry-XXXXXX";
+    if (mkdtemp(folder) == nullptr) std::abort();
+    setenv("ZUN_USER_HIVE", (std::string(folder) + "/user.db").c_str(), 1);
+    setenv("ZUN_MACHINE_HIVE", (std::string(folder) + "/machine.db").c_str(), 1);
+    return std::atexit([] {
+               std::error_code ignored;
+               std::filesystem::remove_all(folder, ignored);
+           }) == 0;
+}();
 #endif
 
-}  // namespace
-
 std::string UniqueName(const char* prefix) {
-    static std::mt19937_64 random(
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^ std::random_device{}());
-    return prefix + std::to_string(random());
+    static unsigned count = 0;
+    return prefix + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) + "-" +
+           std::to_string(++count);
 }
 
 void PutValue(platform::RegistryRoot root, const std::string& path, const char* name, uint32_t type,
@@ -52,22 +39,19 @@ void PutValue(platform::RegistryRoot root, const std::string& path, const char* 
 }
 
 void PutText(platform::RegistryRoot root, const std::string& path, const char* name, const std::string& text) {
-    std::vector<uint8_t> bytes(text.begin(), text.end());
-    bytes.push_back(0);
-    PutValue(root, path, name, platform::kRegSz, bytes);
+    EXPECT_TRUE(WriteRegistryString(root, path.c_str(), name, text.c_str())) << path;
 }
 
 std::optional<std::vector<uint8_t>> ValueBytes(platform::RegistryRoot root, const std::string& path,
                                                const char* name) {
     platform::RegistryKeyOwner key;
-    if (platform::RegistryOpenKey(root, path.c_str(), platform::kKeyQueryValue, key.Out()) != 0) return std::nullopt;
-    uint32_t type = 0;
-    uint32_t size = 0;
-    std::optional<std::vector<uint8_t>> bytes;
-    if (platform::RegistryQueryValue(key.Get(), name, &type, nullptr, &size) == 0) {
-        bytes.emplace(size);
-        if (platform::RegistryQueryValue(key.Get(), name, &type, bytes->data(), &size) != 0) bytes.reset();
+    uint32_t type = 0, size = 0;
+    if (platform::RegistryOpenKey(root, path.c_str(), platform::kKeyQueryValue, key.Out()) != 0 ||
+        platform::RegistryQueryValue(key.Get(), name, &type, nullptr, &size) != 0) {
+        return std::nullopt;
     }
+    std::vector<uint8_t> bytes(size);
+    if (platform::RegistryQueryValue(key.Get(), name, &type, bytes.data(), &size) != 0) return std::nullopt;
     return bytes;
 }
 

@@ -1,6 +1,5 @@
 // Registry helpers for tests. On Linux the test program's hives are files in
-// a fresh temporary folder (never the user's own); Windows tests run in the
-// Wine prefix of the build tree, whose registry outlives a test, so tests
+// a fresh folder; under Wine the tests share the prefix's registry, so they
 // name their keys uniquely or overwrite what they read.
 #pragma once
 
@@ -13,13 +12,11 @@
 
 namespace zun::testing {
 
-// A key or value name no earlier test run has used.
 std::string UniqueName(const char* prefix);
-
 void PutValue(platform::RegistryRoot root, const std::string& path, const char* name, uint32_t type,
               const std::vector<uint8_t>& bytes);
 void PutText(platform::RegistryRoot root, const std::string& path, const char* name, const std::string& text);
-// The raw bytes of a value, or nothing when the key or value is missing.
+// Nothing when the key or value is missing.
 std::optional<std::vector<uint8_t>> ValueBytes(platform::RegistryRoot root, const std::string& path, const char* name);
 
 }  // namespace zun::testing

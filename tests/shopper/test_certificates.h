@@ -1,6 +1,6 @@
-// The files make-test-certificates.sh makes for the test run, in the folder
-// ZUN_TEST_CERTIFICATES: certificates (.der, .b64) and what the openssl CLI
-// reads from each (.txt).
+// The files make-test-certificates.sh makes in ZUN_TEST_CERTIFICATES for the
+// test run: certificates (.der, .b64) and what the openssl CLI reads from
+// each (.txt).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,16 +21,12 @@ inline std::string TestCertificateFile(const std::string& name) {
 inline std::string CliField(const std::string& facts, const std::string& key) {
     const size_t start = facts.find(key + "=");
     if (start == std::string::npos) return "<missing " + key + ">";
-    const size_t end = facts.find('\n', start);
-    return facts.substr(start + key.size() + 1, end - start - key.size() - 1);
+    return facts.substr(start + key.size() + 1, facts.find('\n', start) - start - key.size() - 1);
 }
 
-// "2026-12-06 16:35:22Z", the CLI's time, as the viewer's page writes it.
-inline std::string PageTime(const std::string& cliTime) {
-    return cliTime.substr(0, cliTime.size() - 1) + " UTC";
-}
+// The CLI's "2026-12-06 16:35:22Z" as the viewer's page writes it.
+inline std::string PageTime(const std::string& cliTime) { return cliTime.substr(0, cliTime.size() - 1) + " UTC"; }
 
-// A serial number or fingerprint as the CLI writes a serial: hex digits only.
 inline std::string WithoutColons(std::string text) {
     std::erase(text, ':');
     return text;

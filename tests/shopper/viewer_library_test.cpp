@@ -1,11 +1,9 @@
-// The certificate viewer's library comes from the system folder only: a
-// "cryptui.dll" planted beside this program is never the one loaded.
+// A "cryptui.dll" planted beside this program is never the certificate
+// viewer's library: that comes from the system folder only.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "platform/cert.h"
@@ -13,31 +11,23 @@
 namespace zun {
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string ModulePath(HMODULE module) {
+std::string LowerCasePath(HMODULE module) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(module, path, MAX_PATH);
-    return path;
+    return CharLowerA(path);
 }
 
 TEST(CertificateViewerLibrary, APlantedLibraryBesideTheProgramIsNotLoaded) {
-    const std::string program = ModulePath(nullptr);
-    const std::string folder = program.substr(0, program.find_last_of('\\') + 1);
-    ASSERT_NE(GetFileAttributesA((folder + "cryptui.dll").c_str()), INVALID_FILE_ATTRIBUTES)
-        << "the planted library is missing beside " << program;
-
+    const std::string program = LowerCasePath(nullptr);
+    const std::string planted = program.substr(0, program.find_last_of('\\') + 1) + "cryptui.dll";
+    ASSERT_NE(GetFileAttributesA(planted.c_str()), INVALID_FILE_ATTRIBUTES) << planted;
     platform::CertificateViewerRef viewer;
     ASSERT_EQ(platform::LoadCertificateViewer(&viewer), 0u);
     EXPECT_EQ(platform::FindCertificateViewerEntry(*viewer), 0u);
     const HMODULE loaded = GetModuleHandleA("cryptui.dll");
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(GetProcAddress(loaded, "ZunPlantedLibrary"), nullptr);
-    EXPECT_NE(Lower(ModulePath(loaded)).find("\\system32\\"), std::string::npos) << ModulePath(loaded);
+    EXPECT_NE(LowerCasePath(loaded).find("\\system32\\"), std::string::npos) << LowerCasePath(loaded);
 }
 
 }  // namespace

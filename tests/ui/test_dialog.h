@@ -21,18 +21,15 @@ public:
     using WindowHandle = platform::ui::WindowHandle;
     using Handler = std::function<intptr_t(WindowHandle, uintptr_t, intptr_t)>;
 
-    // Called on WM_INITDIALOG.
     std::function<void(WindowHandle)> onInit;
     // Handlers by message number; a message with a handler counts as handled.
     std::map<uint32_t, Handler> handlers;
 
-    // Runs the template; IDCANCEL ends the dialog with 2 unless a handler
-    // for WM_COMMAND is set. Returns the end code, or -100 when the dialog
-    // could not be run.
+    // The end code; IDCANCEL ends the dialog with 2 unless WM_COMMAND has a
+    // handler; -100 when the dialog could not be run.
     intptr_t Run(int templateId = platform::ui::kWizardDialogTemplate) {
         intptr_t code = -100;
-        if (platform::ui::RunModalDialog(templateId, nullptr, *this, 0, &code) != 0) return -100;
-        return code;
+        return platform::ui::RunModalDialog(templateId, nullptr, *this, 0, &code) == 0 ? code : -100;
     }
 
     intptr_t OnMessage(WindowHandle dialog, uint32_t message, uintptr_t wParam, intptr_t lParam,
@@ -41,8 +38,7 @@ public:
             if (onInit) onInit(dialog);
             return 1;
         }
-        auto it = handlers.find(message);
-        if (it != handlers.end()) {
+        if (auto it = handlers.find(message); it != handlers.end()) {
             handled = true;
             return it->second(dialog, wParam, lParam);
         }
@@ -52,14 +48,11 @@ public:
         }
         return 0;
     }
-
     void OnStatusBarMouse(WindowHandle, uint32_t, uintptr_t, intptr_t) override {}
 };
 
 class DialogRunner {
 public:
-    using Clock = std::chrono::steady_clock;
-
     // Derived classes end their dialog and Join() in their own destructor,
     // before their members go.
     virtual ~DialogRunner() { Join(); }
@@ -68,10 +61,7 @@ public:
     void Start(std::function<intptr_t()> run) {
         _runner = std::thread([this, run] {
             const intptr_t code = run();
-            Record([&] {
-                _ended = true;
-                _endCode = code;
-            });
+            Record([&] { _ended = true, _endCode = code; });
         });
     }
     void Join() {
@@ -86,23 +76,10 @@ public:
         }
         _changed.notify_all();
     }
-
     // Waits until `ready` holds (checked under the lock, at each Record).
     bool WaitFor(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
         std::unique_lock<std::mutex> lock(_lock);
         return _changed.wait_for(lock, limit, ready);
-    }
-
-    // Polls `ready` (outside the lock) until it holds, the dialog ends, or the
-    // limit passes.
-    bool PollUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
-        const auto end = Clock::now() + limit;
-        while (!ready()) {
-            if (Clock::now() >= end || WaitFor([this] { return _ended; }, std::chrono::milliseconds(10))) {
-                return ready();
-            }
-        }
-        return true;
     }
 
     // Runs `work` on the thread of `window` and waits for it; false when the
@@ -116,22 +93,14 @@ public:
             return false;
         }
         bool finished = false;
-        WaitFor(
-            [&] {
-                finished = *done;
-                return finished || _ended;
-            },
-            std::chrono::seconds(60));
+        WaitFor([&] { return (finished = *done) || _ended; }, std::chrono::seconds(60));
         return finished;
     }
 
     bool WaitForEnd(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         return WaitFor([this] { return _ended; }, limit);
     }
-    bool Ended() {
-        std::lock_guard<std::mutex> lock(_lock);
-        return _ended;
-    }
+    bool Ended() { return WaitForEnd(std::chrono::milliseconds(0)); }
     intptr_t EndCode() {
         std::lock_guard<std::mutex> lock(_lock);
         return _endCode;

@@ -1,6 +1,5 @@
 // A purchase called from inside a running wizard, as an application's window
-// procedure would call it during the wizard's modal loop: a task posted to
-// the wizard's window.
+// procedure would call it during the wizard's modal loop.
 #pragma once
 
 #include <chrono>

@@ -1,10 +1,10 @@
 // A wizard dialog run modally on a thread of its own, with the test thread in
 // the role of the handshake's worker or of the person in front of the window.
-// Work for the dialog's thread goes through Do(); the dialog's state is read
-// there too.
+// Work for the dialog's thread, reading its state included, goes through Do().
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "ui/test_dialog.h"
 #include "wizard/wizard_dialog.h"
@@ -15,21 +15,17 @@ namespace zun::testing {
 class WizardRun final : public DialogRunner {
 public:
     // `prepare` fills the dialog's inputs on the dialog's thread before the
-    // modal loop; `after` runs there once the loop has ended, before the
-    // dialog is destroyed.
-    explicit WizardRun(std::function<void(CWizardDialog&)> prepare,
-                       std::function<void(CWizardDialog&)> after = nullptr) {
-        Start([this, prepare, after] {
+    // modal loop.
+    explicit WizardRun(std::function<void(CWizardDialog&)> prepare) {
+        Start([this, prepare] {
             CWizardDialog dialog;
             prepare(dialog);
             Record([&] { _dialog = &dialog; });
             const intptr_t code = dialog.DoModal(nullptr);
-            if (after) after(dialog);
             Record([&] { _dialog = nullptr; });
             return code;
         });
     }
-
     ~WizardRun() override {
         if (platform::ui::WindowHandle window = Window()) {
             platform::ui::PostWindowTask(window, [window] { platform::ui::EndDialog(window, -1); });
@@ -37,16 +33,11 @@ public:
         Join();
     }
 
-    // The dialog's window once it exists (null before and after), as the
-    // handshake's worker finds it.
+    // The dialog's window while it exists, as the handshake's worker finds it.
     platform::ui::WindowHandle Window() {
-        {
-            std::lock_guard<std::mutex> lock(_lock);
-            if (_dialog == nullptr) return nullptr;
-        }
-        return TheWizardWindowRegistry().RunningWizard();
+        std::lock_guard<std::mutex> lock(_lock);
+        return _dialog != nullptr ? TheWizardWindowRegistry().RunningWizard() : nullptr;
     }
-
     bool WaitForWindow(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
         return PollUntil([this] { return platform::ui::IsWindow(Window()); }, limit);
     }
@@ -73,7 +64,24 @@ public:
     }
 
 private:
+    // Polls `ready` until it holds, the dialog ends or the limit passes.
+    bool PollUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!ready()) {
+            if (std::chrono::steady_clock::now() >= end || WaitForEnd(std::chrono::milliseconds(10))) return ready();
+        }
+        return true;
+    }
+
     CWizardDialog* _dialog = nullptr;
 };
+
+// A wizard with no page of its own, the frame alone, over `record`.
+inline std::unique_ptr<WizardRun> StartBareWizard(GatewayRecord* record) {
+    return std::make_unique<WizardRun>([record](CWizardDialog& dialog) {
+        dialog.m_nWizardMode = 0;
+        dialog.m_pGatewayRecord = record;
+    });
+}
 
 }  // namespace zun::testing

@@ -1,8 +1,6 @@
-// The wizard's windows under Wine: the templates with their controls and the
-// browser control in place, the keyboard hook in the dialog's real message
-// loop, the About box's keys, and screenshots of the wizard and of both About
-// pages for a person to look at (BMP files in the build tree's
-// wizard-screenshots folder).
+// The wizard's windows under Wine: screenshots for a person to look at (BMP
+// files in the build tree's wizard-screenshots folder) and the keys, in the
+// dialogs' real message loops.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,18 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/browser.h"
 #include "platform/win32/browser_win32.h"
-#include "ui/test_dialog.h"
 #include "wizard/wizard_keyboard_hook.h"
 #include "wizard/wizard_run.h"
-#include "wizard/wizard_window_registry.h"
 
 namespace zun {
 namespace {
 
 namespace ui = platform::ui;
-using testing::WizardRun;
+using testing::StartBareWizard;
 
 HWND Hwnd(ui::WindowHandle window) { return reinterpret_cast<HWND>(window); }
 
@@ -83,62 +78,13 @@ void Screenshot(ui::WindowHandle window, const char* name) {
     EXPECT_FALSE(Uniform(picture)) << name;
 }
 
-class CountingEvents final : public platform::browser::BrowserEvents {
-public:
-    void OnBeforeNavigate2(const char*) override {}
-    void OnDocumentComplete(const char*) override {}
-    void OnDownloadBegin() override {}
-    void OnDownloadComplete() override {}
-    void OnProgressChange(int32_t, int32_t) override {}
-    void OnSetSecureLockIcon(int32_t) override {}
-    void OnBrowserFailed(Status) override {}
-};
-
-// The browser control is activated in place in the wizard's template, reads
-// the host flags from its site and takes a navigation with a POST body even
-// where it cannot show the page.
-TEST(WizardWindows, TemplatesComeUpWithTheirControlsAndTheBrowserInPlace) {
-    testing::TestDialog wizard;
-    CountingEvents events;
-    wizard.onInit = [&](ui::WindowHandle self) {
-        EXPECT_TRUE(GetWindowLongA(Hwnd(self), GWL_STYLE) & WS_SYSMENU);
-        std::unique_ptr<platform::browser::Browser> control;
-        EXPECT_EQ(platform::browser::CreateBrowser(self, 4242, events, &control), ZUN_E_CONTROL_NOT_FOUND);
-        ASSERT_EQ(platform::browser::CreateBrowser(self, ui::kBrowserControlId, events, &control), 0u);
-        auto& host = static_cast<platform::win32::Win32Browser&>(*control);
-        EXPECT_TRUE(host.IsInPlaceActive());
-        ASSERT_EQ(control->SetHostFlags(0x0D | 0x40000), 0u);
-        EXPECT_EQ(host.HostFlagsSeenByControl(), 0x4000Du);
-        platform::PostDataArgument body;
-        const uint8_t bytes[] = {'a', '=', 0x02, 0xFF};
-        ASSERT_EQ(body.Assign(bytes, sizeof bytes), 0u);
-        EXPECT_EQ(control->Navigate("http://127.0.0.1:9/secure/Prefill.aspx", &body,
-                                    "Content-Type: application/x-www-form-urlencoded\r\n"),
-                  0u);
-        control.reset();
-        ui::EndDialog(self, 1);
-    };
-    EXPECT_EQ(wizard.Run(ui::kWizardDialogTemplate), 1);
-
-    testing::TestDialog about;
-    about.onInit = [](ui::WindowHandle self) {
-        for (int id : {1, 203, 209, 211, 210, 206}) EXPECT_NE(GetDlgItem(Hwnd(self), id), nullptr) << id;
-        // No system menu: no close box.
-        EXPECT_FALSE(GetWindowLongA(Hwnd(self), GWL_STYLE) & WS_SYSMENU);
-        char className[64] = {};
-        GetClassNameA(GetDlgItem(Hwnd(self), 206), className, sizeof className);
-        EXPECT_STREQ(className, "msctls_progress32");
-        ui::EndDialog(self, 1);
-    };
-    EXPECT_EQ(about.Run(ui::kEasterEggDialogTemplate), 1);
-}
-
-// Key messages as the dialog's loop takes them, after every hook ran.
-std::vector<MSG> gSeen;
+// The keys the dialog's loop takes, after every hook ran.
+std::vector<WPARAM> gKeysDown;
 HHOOK gObserver = nullptr;
 
 LRESULT CALLBACK Observe(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && wParam == PM_REMOVE) gSeen.push_back(*reinterpret_cast<MSG*>(lParam));
+    const MSG* msg = reinterpret_cast<MSG*>(lParam);
+    if (code >= 0 && wParam == PM_REMOVE && msg->message == WM_KEYDOWN) gKeysDown.push_back(msg->wParam);
     return CallNextHookEx(gObserver, code, wParam, lParam);
 }
 
@@ -151,52 +97,10 @@ public:
     std::vector<uint32_t> keys;
 };
 
-TEST(WizardWindows, KeyboardHookZeroesTabAndArrowsAndPassesOtherKeys) {
-    namespace keyboard = wizard_keyboard;
-    GatewayRecord record{};
-    record.wizardWidth = 500;
-    record.wizardHeight = 300;
-    WizardRun run([&](CWizardDialog& dialog) {
-        dialog.m_nWizardMode = 0;
-        dialog.m_pGatewayRecord = &record;
-    });
-    ASSERT_TRUE(run.WaitForWindow());
-    RecordingBrowser recorder;
-    run.Do([&](CWizardDialog& dialog) {
-        EXPECT_TRUE(keyboard::IsKeyboardHookInstalled());
-        // The observer goes in first, so that the wizard's hook, installed
-        // again after it, runs before it.
-        gSeen.clear();
-        gObserver = SetWindowsHookExA(WH_GETMESSAGE, Observe, nullptr, GetCurrentThreadId());
-        ASSERT_NE(gObserver, nullptr);
-        keyboard::RemoveKeyboardHook();
-        keyboard::AddFilterFlags(keyboard::kTranslateThroughBrowser | keyboard::kFilteringOn);
-        keyboard::SetInPlaceObject(&recorder);
-        ASSERT_EQ(keyboard::InstallKeyboardHook(), 0u);
-        for (WPARAM key : {WPARAM{VK_TAB}, WPARAM{'A'}, WPARAM{VK_LEFT}, WPARAM{VK_DOWN}, WPARAM{VK_BACK}}) {
-            PostMessageA(Hwnd(dialog.Window()), WM_KEYDOWN, key, 0);
-        }
-    });
-    run.Do([](CWizardDialog&) {});  // the loop has taken the keys
-    run.Do([&](CWizardDialog& dialog) {
-        UnhookWindowsHookEx(gObserver);
-        // Another dialog's browser going does not take this one's place away.
-        RecordingBrowser other;
-        keyboard::ForgetInPlaceObject(&other);
-        EXPECT_EQ(keyboard::InPlaceObject(), &recorder);
-        keyboard::SetInPlaceObject(dialog.Browser());
-    });
-    EXPECT_EQ(recorder.keys, (std::vector<uint32_t>{VK_TAB, 'A', VK_LEFT, VK_DOWN, VK_BACK}));
-    std::vector<WPARAM> keysDown;
-    int zeroed = 0;
-    for (const MSG& msg : gSeen) {
-        if (msg.message == WM_KEYDOWN) keysDown.push_back(msg.wParam);
-        if (msg.message == 0 && msg.hwnd == nullptr && msg.wParam == 0) ++zeroed;
-    }
-    EXPECT_EQ(keysDown, std::vector<WPARAM>{'A'});
-    EXPECT_GE(zeroed, 4);
-}
-
+// Screenshots of the wizard and of both About pages, and the About box's
+// keys; then the wizard's own keys: the browser control is active in place
+// and sees the host flags, and the keyboard hook hands every key to the
+// browser and hides Tab and arrows from the dialog.
 TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
     GatewayRecord record{};
     record.wizardWidth = 640;
@@ -205,12 +109,9 @@ TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
     record.publisherID = publisher;
     record.affiliateID = "AFF-42";
     record.trackingID = "TRACK-7";
-    WizardRun run([&](CWizardDialog& dialog) {
-        dialog.m_nWizardMode = 0;
-        dialog.m_pGatewayRecord = &record;
-    });
-    ASSERT_TRUE(run.WaitForWindow());
-    run.Do([](CWizardDialog& dialog) {
+    auto run = StartBareWizard(&record);
+    ASSERT_TRUE(run->WaitForWindow());
+    run->Do([](CWizardDialog& dialog) {
         SetWindowTextA(Hwnd(dialog.Window()), "Orvella Store");
         dialog.OnSetSecureLockIcon(6);
         Screenshot(dialog.Window(), "wizard");
@@ -220,7 +121,7 @@ TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
     // on the zone icon; in the box, Esc does nothing and Enter closes it.
     const auto about = [&](uintptr_t keys, const char* name) {
         bool closedByEnter = false;
-        run.Do([&](CWizardDialog& dialog) {
+        run->Do([&](CWizardDialog& dialog) {
             ui::PostWindowTask(dialog.Window(), [&] {
                 ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout();
                 ASSERT_NE(box, nullptr);
@@ -244,6 +145,39 @@ TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
     };
     about(MK_LBUTTON | MK_CONTROL, "about-engine");
     about(MK_LBUTTON | MK_CONTROL | MK_SHIFT, "about-affiliation");
+
+    namespace keyboard = wizard_keyboard;
+    RecordingBrowser recorder;
+    run->Do([&](CWizardDialog& dialog) {
+        auto& control = static_cast<platform::win32::Win32Browser&>(*dialog.Browser());
+        EXPECT_TRUE(control.IsInPlaceActive());
+        dialog.ResizeWizard(500, 300, true, true, false);
+        EXPECT_EQ(control.HostFlagsSeenByControl(), 0x4000Du);
+        EXPECT_TRUE(keyboard::IsKeyboardHookInstalled());
+        // The observer goes in first, so that the wizard's hook, installed
+        // again after it, runs before it.
+        gKeysDown.clear();
+        gObserver = SetWindowsHookExA(WH_GETMESSAGE, Observe, nullptr, GetCurrentThreadId());
+        ASSERT_NE(gObserver, nullptr);
+        keyboard::RemoveKeyboardHook();
+        keyboard::AddFilterFlags(keyboard::kTranslateThroughBrowser | keyboard::kFilteringOn);
+        keyboard::SetInPlaceObject(&recorder);
+        ASSERT_EQ(keyboard::InstallKeyboardHook(), 0u);
+        for (WPARAM key : {WPARAM{VK_TAB}, WPARAM{'A'}, WPARAM{VK_LEFT}, WPARAM{VK_DOWN}, WPARAM{VK_BACK}}) {
+            PostMessageA(Hwnd(dialog.Window()), WM_KEYDOWN, key, 0);
+        }
+    });
+    run->Do([](CWizardDialog&) {});  // the loop has taken the keys
+    run->Do([&](CWizardDialog& dialog) {
+        UnhookWindowsHookEx(gObserver);
+        // Another dialog's browser going does not take this one's place away.
+        RecordingBrowser other;
+        keyboard::ForgetInPlaceObject(&other);
+        EXPECT_EQ(keyboard::InPlaceObject(), &recorder);
+        keyboard::SetInPlaceObject(dialog.Browser());
+    });
+    EXPECT_EQ(recorder.keys, (std::vector<uint32_t>{VK_TAB, 'A', VK_LEFT, VK_DOWN, VK_BACK}));
+    EXPECT_EQ(gKeysDown, std::vector<WPARAM>{'A'});
 }
 
 }  // namespace
