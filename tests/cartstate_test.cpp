@@ -149,8 +149,6 @@ TEST(CartState, SetValueBlanksTheOldEntryAppendsAndTheCopyLoadsAgain) {
     EXPECT_EQ(fresh.SetValue((longest + "v").c_str(), "v"), ZUN_E_INVALID_ARG);
     EXPECT_EQ(fresh.SetValue(nullptr, "v"), ZUN_E_INVALID_ARG);
     EXPECT_EQ(fresh.SetValue("BIG", longest.c_str()), 0u);
-    ASSERT_TRUE(fresh.UpdateChecksum());
-    EXPECT_EQ(ValueOf(fresh, "WIDTH"), "640");
 }
 
 TEST(CartState, AllocationFailuresLeaveTheObjectAsItWas) {
@@ -169,12 +167,6 @@ TEST(CartState, AllocationFailuresLeaveTheObjectAsItWas) {
     uint8_t* copy = nullptr;
     EXPECT_EQ(state.CopyCartState(&copy), ZUN_E_OUT_OF_MEMORY);
     EXPECT_EQ(copy, nullptr);
-
-    heap::FailNextAllocations(1);
-    CartState starved;
-    EXPECT_EQ(ValueOf(starved, "WIDTH"), "<missing>");
-    EXPECT_EQ(starved.SetCartState(kReferenceBlobText), 0u);  // allocates what it needs
-    EXPECT_EQ(ValueOf(starved, "WIDTH"), "640");
 }
 
 }  // namespace
