@@ -8,7 +8,6 @@
 #include <process.h>
 
 #include <cstring>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,8 +21,7 @@ namespace {
 // Passes the size check with a call type no build serves; every accepted
 // call clears the stale update path.
 GatewayRecord UnservedRecord() {
-    GatewayRecord record;
-    std::memset(&record, 0, sizeof record);
+    GatewayRecord record{};
     record.size = sizeof record;
     record.callType = 11;
     std::strcpy(record.updateFilePath, "stale");
@@ -139,14 +137,11 @@ std::string GuidText(REFGUID guid) {
     return std::string(wide, wide + 38);
 }
 
-// A value (the default one when name is nullptr) below HKEY_CLASSES_ROOT.
-std::optional<std::string> ClassesValue(const std::string& key, const char* name = nullptr) {
-    char data[1024];
+std::string DefaultValue(const std::string& key) {
+    char data[MAX_PATH] = {};
     DWORD size = sizeof data;
-    if (RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    return std::string(data);
+    RegGetValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, data, &size);
+    return data;
 }
 
 bool ClassesKeyExists(const std::string& key) {
@@ -167,7 +162,7 @@ intptr_t RunRegsvr32(const char* option) {
     return _spawnlp(_P_WAIT, "regsvr32.exe", "regsvr32.exe", "/s", option, quoted.c_str(), nullptr);
 }
 
-const std::string kClsid = GuidText(CLSID_ZunNV), kIid = GuidText(IID_IZunNV), kClassKey = "CLSID\\" + kClsid;
+const std::string kIid = GuidText(IID_IZunNV), kClassKey = "CLSID\\" + GuidText(CLSID_ZunNV);
 const std::string kAppId = GuidText(ZUN_APPID_ZUNSERVER_INITIALIZER);
 
 // Every key the server owns, whether it writes it itself or through the
@@ -176,29 +171,24 @@ const std::vector<std::string> kServerKeys = {
     "AppID\\" + kAppId, "AppID\\ZunServer.DLL", "ZunServer.ZunNV.1", "ZunServer.ZunNV", kClassKey,
     "TypeLib\\" + GuidText(LIBID_ZunServerLib), "Interface\\" + kIid, "CLSID\\" + kIid};
 
+// The keys do their work: the ProgID names the class of this module, the
+// interface's own proxy (registered after the type library, so that it and
+// not the automation marshaler serves IZunNV) and the type library are found.
 void ExpectServerRegistered() {
     for (const std::string& key : kServerKeys) EXPECT_TRUE(ClassesKeyExists(key)) << key;
-    const std::string inproc = kClassKey + "\\InprocServer32";
-    // The interface's own proxy, registered after the type library so that
-    // it, not the automation marshaler, serves IZunNV.
-    const struct {
-        std::string key;
-        const char* name;
-        std::string value;
-    } kValues[] = {{"ZunServer.ZunNV\\CLSID", nullptr, kClsid},
-                   {"ZunServer.ZunNV\\CurVer", nullptr, "ZunServer.ZunNV.1"},
-                   {kClassKey, "AppID", kAppId},
-                   {inproc, nullptr, ModulePath()},
-                   {inproc, "ThreadingModel", "Apartment"},
-                   {"Interface\\" + kIid + "\\ProxyStubClsid32", nullptr, kIid},
-                   {"CLSID\\" + kIid + "\\InprocServer32", nullptr, ModulePath()}};
-    for (const auto& v : kValues) EXPECT_EQ(ClassesValue(v.key, v.name), v.value) << v.key << " " << (v.name ? v.name : "");
+    EXPECT_EQ(DefaultValue(kClassKey + "\\InprocServer32"), ModulePath());
+    CLSID clsid{}, proxyStub{};
+    EXPECT_EQ(CLSIDFromProgID(L"ZunServer.ZunNV", &clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_ZunNV));
+    EXPECT_EQ(CoGetPSClsid(IID_IZunNV, &proxyStub), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(proxyStub, IID_IZunNV));
     ComRef<ITypeLib> library;
     EXPECT_EQ(LoadRegTypeLib(LIBID_ZunServerLib, 1, 0, 0, library.Out()), S_OK);
 }
 
 // The test fixture registered the server before this runs; it stays registered.
 TEST(ComRegistration, Regsvr32WritesTheServersKeysAndRemovesExactlyThose) {
+    ComApartment apartment(COINIT_APARTMENTTHREADED);
     ExpectServerRegistered();
     // A stale class key is replaced whole, and registering again is no error.
     platform::win32::RegistryKeyOwner stale;

@@ -1,7 +1,6 @@
 // Registry helpers for tests. On Linux the test program's hives are files in
-// a fresh temporary folder; the Windows tests share the build's Wine prefix,
-// whose registry outlives a test, so tests name their keys uniquely or
-// overwrite what they read.
+// a fresh folder; under Wine the tests share the prefix's registry, so they
+// name their keys uniquely or overwrite what they read.
 #pragma once
 
 #include <cstdint>

@@ -1,10 +1,17 @@
-// The shopper's saved purchase information, from its bytes in the registry
-// to the pre-fill POST body.
+// The shopper's saved data: the registry it lives in, the saved purchase
+// information's bytes and the pre-fill POST body made from it.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
+#include <cctype>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -14,6 +21,7 @@
 #include "shopper/named_value_store.h"
 #include "shopper/purchase_info.h"
 #include "shopper/purchase_post_data.h"
+#include "shopper/registry_data.h"
 #include "state/cartstate.h"
 
 namespace zun {
@@ -23,6 +31,68 @@ using platform::RegistryRoot;
 using testing::MakeBlob;
 using Bytes = std::vector<uint8_t>;
 using Entries = std::vector<std::pair<std::string, std::string>>;
+
+Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// A text loses its terminator, a list of texts its final zeros and the zeros
+// between its texts; key paths do not heed letter case; the hives are apart.
+TEST(Registry, ReadRegistryDataFoldsTextTypesAndKeyPathsIgnoreLetterCase) {
+    const std::string path = "Software\\ZunTests\\" + testing::UniqueName("read");
+    std::string upper = path;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    testing::PutValue(RegistryRoot::CurrentUser, path, "text", platform::kRegSz, Of(std::string("some text", 10)));
+    testing::PutValue(RegistryRoot::CurrentUser, path, "multi", platform::kRegMultiSz, Of(std::string("one\0two\0\0", 9)));
+    EXPECT_EQ(ReadRegistryData(RegistryRoot::CurrentUser, upper.c_str(), "text"), Of("some text"));
+    EXPECT_EQ(ReadRegistryData(RegistryRoot::CurrentUser, upper.c_str(), "multi"), Of("one two"));
+    EXPECT_TRUE(ReadRegistryData(RegistryRoot::CurrentUser, path.c_str(), "missing").empty());
+    EXPECT_TRUE(ReadRegistryData(RegistryRoot::LocalMachine, path.c_str(), "text").empty());
+}
+
+TEST(Registry, ReadersNeverSeeHalfAValue) {
+    const std::string path = "Software\\ZunTests\\" + testing::UniqueName("atomic");
+    const Bytes first(6000, 'a'), second(9000, 'b');
+    testing::PutValue(RegistryRoot::CurrentUser, path, "v", platform::kRegBinary, first);
+    std::thread writer([&] {
+        for (int i = 0; i < 40; ++i) {
+            testing::PutValue(RegistryRoot::CurrentUser, path, "v", platform::kRegBinary, i % 2 ? first : second);
+        }
+    });
+    int whole = 0;
+    for (int i = 0; i < 40; ++i) {
+        // Empty when the value changed size between the two queries.
+        const Bytes read = ReadRegistryData(RegistryRoot::CurrentUser, path.c_str(), "v");
+        EXPECT_TRUE(read.empty() || read == first || read == second);
+        whole += !read.empty();
+    }
+    writer.join();
+    EXPECT_GT(whole, 0);
+    EXPECT_EQ(ReadRegistryData(RegistryRoot::CurrentUser, path.c_str(), "v"), first);
+}
+
+#if !defined(_WIN32)
+// A hive that cannot be opened (a folder, a file that is no database) is an
+// error, never an empty hive.
+TEST(Registry, NewHiveFilesAreTheUsersAloneAndUnopenableHivesAreErrors) {
+    const std::string saved = getenv("ZUN_USER_HIVE");
+    const std::string file = saved + "." + testing::UniqueName("new") + "/sub/user.db";
+    const std::string notADatabase = saved + ".text";
+    setenv("ZUN_USER_HIVE", file.c_str(), 1);
+    EXPECT_TRUE(WriteRegistryString(RegistryRoot::CurrentUser, "Software\\X", "v", "private"));
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u);
+
+    std::ofstream(notADatabase) << "this is not a database file, and it is long enough to have a header of sorts.\n";
+    for (const char* hive : {"/tmp", notADatabase.c_str()}) {
+        setenv("ZUN_USER_HIVE", hive, 1);
+        platform::RegistryKey key = nullptr;
+        EXPECT_NE(platform::RegistryCreateKey(RegistryRoot::CurrentUser, "Software", &key), 0u) << hive;
+        EXPECT_EQ(key, nullptr);
+    }
+    setenv("ZUN_USER_HIVE", saved.c_str(), 1);
+    remove(notADatabase.c_str());
+}
+#endif
 
 // Entries as given, duplicates included, behind a right checksum.
 Bytes Serialised(const Entries& entries) {
@@ -110,9 +180,7 @@ TEST_F(PurchaseInfoTest, FirstSaveWritesTheTwentyNamesInOrderAndLoadsBack) {
               Serialised(SavedEntries({{"firstName", "Ann"}, {"billAddress2", "Apt 5/B"}, {"shipCountry", "NO"}})));
     info = PurchaseInfo{};
     LoadPurchaseInfo();
-    EXPECT_EQ(info.firstName, "Ann");
-    EXPECT_EQ(info.billAddress2, "Apt 5/B");
-    EXPECT_EQ(info.shipCountry, "NO");
+    EXPECT_EQ(info.firstName + "|" + info.billAddress2 + "|" + info.shipCountry, "Ann|Apt 5/B|NO");
 }
 
 // Names the engine no longer saves go, whatever their letter case; a name of
@@ -226,19 +294,6 @@ TEST_F(PostDataTest, WhatDoesNotFitIsLeftOutWhole) {
     const std::string body = Body(true);
     EXPECT_LE(body.size(), 3095u);
     EXPECT_EQ(body.find('h'), std::string::npos);
-}
-
-// The affiliate's web store address needs a publisher; the SKU may come from
-// the caller's blob.
-TEST_F(PostDataTest, TheWebStoreAddressOfThePublishersAffiliate) {
-    std::string publisher = testing::UniqueName("pub");
-    testing::PutText(RegistryRoot::LocalMachine, "Software\\Orvella\\Affiliates\\" + publisher + "\\SKU42", "URL",
-                     "https://shop.example/a&b");
-    const auto blob = MakeBlob({{"_cartitem0.skurefnum", "SKU42"}});
-    _record.cartStateIn = blob.data();
-    EXPECT_EQ(Body().find("WebStoreURL"), std::string::npos);
-    _record.publisherID = publisher.data();
-    EXPECT_NE(Body().find("&WebStoreURL=https://shop.example/a\x02" "b"), std::string::npos);
 }
 
 }  // namespace

@@ -11,14 +11,14 @@
 namespace zun {
 namespace {
 
-std::string ModulePath(HMODULE module) {
+std::string LowerCasePath(HMODULE module) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(module, path, MAX_PATH);
     return CharLowerA(path);
 }
 
 TEST(CertificateViewerLibrary, APlantedLibraryBesideTheProgramIsNotLoaded) {
-    const std::string program = ModulePath(nullptr);
+    const std::string program = LowerCasePath(nullptr);
     const std::string planted = program.substr(0, program.find_last_of('\\') + 1) + "cryptui.dll";
     ASSERT_NE(GetFileAttributesA(planted.c_str()), INVALID_FILE_ATTRIBUTES) << planted;
     platform::CertificateViewerRef viewer;
@@ -27,7 +27,7 @@ TEST(CertificateViewerLibrary, APlantedLibraryBesideTheProgramIsNotLoaded) {
     const HMODULE loaded = GetModuleHandleA("cryptui.dll");
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(GetProcAddress(loaded, "ZunPlantedLibrary"), nullptr);
-    EXPECT_NE(ModulePath(loaded).find("\\system32\\"), std::string::npos) << ModulePath(loaded);
+    EXPECT_NE(LowerCasePath(loaded).find("\\system32\\"), std::string::npos) << LowerCasePath(loaded);
 }
 
 }  // namespace
