@@ -24,7 +24,7 @@ constexpr uint32_t kNotice = 0xB267;
 TEST(Dialog, SendsWaitingWhileTheDialogEndsAreReleased) {
     const std::thread::id dialogThread = std::this_thread::get_id();
     ui::WindowHandle window = nullptr;
-    for (int round = 0; round < 10; ++round) {
+    for (int round = 0; round < 50; ++round) {
         TestDialog dialog;
         std::atomic<int> failed{0}, taken{0}, answered{0}, offThread{0};
         std::thread senders[4];
