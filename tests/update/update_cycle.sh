@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# zunclient across an engine update, as a client library goes through it:
-# the store offers a later engine build; the first purchase call downloads
-# it, the client installs it in place of its engine and calls again; the
-# second call runs the new engine, which asks for no update and opens the
-# store, where the scripted shopper buys and closes the window.
-#
+# zunclient across an engine update: the first purchase call downloads the offered build, the
+# client installs it in place of its engine and calls again; the new engine asks for no update
+# and opens the store, where the scripted shopper buys and closes the window.
 #   update_cycle.sh ZUNCLIENT ENGINE NEXT_ENGINE NEXT_VERSION STORE_SERVER SHOPPER
 set -euo pipefail
 client=$1 engine=$2 next=$3 next_version=$4 server=$5 shopper=$6
