@@ -78,7 +78,7 @@ bool GroupRuns(int group) {
     });
 }
 
-TEST(SharedBrowser, DialogsOfOneScopeShareOneBrowserThatEndsWithTheScope) {
+TEST(SharedBrowser, DialogsOfOneScopeAndThreadShareOneBrowserThatEndsWithTheScope) {
     // Outside a scope every dialog's browser ends with it.
     const Shown alone = ShowPage("/pages/elements.html");
     ASSERT_TRUE(alone.loaded);
@@ -97,6 +97,15 @@ TEST(SharedBrowser, DialogsOfOneScopeShareOneBrowserThatEndsWithTheScope) {
         ASSERT_TRUE(second.loaded);
         EXPECT_EQ(second.processId, first.processId);
         EXPECT_EQ(second.pages, 1) << "the first dialog's page is gone";
+        // A scope on another thread shares nothing.
+        Shown other;
+        std::thread([&] {
+            SharedBrowserScope otherCall;
+            other = ShowPage("/pages/elements.html");
+        }).join();
+        ASSERT_TRUE(other.loaded);
+        EXPECT_NE(other.processId, first.processId);
+        EXPECT_FALSE(GroupRuns(other.processId));
     }
     EXPECT_FALSE(GroupRuns(first.processId));
 }
@@ -120,17 +129,6 @@ TEST(SharedBrowser, AKeptBrowserThatDiedOrNoLongerFitsIsReplaced) {
         EXPECT_NE(second.processId, first.processId) << dies;
         EXPECT_FALSE(GroupRuns(first.processId)) << dies;
     }
-}
-
-TEST(SharedBrowser, AScopeOnAnotherThreadSharesNothing) {
-    SharedBrowserScope call;
-    Shown other;
-    std::thread([&] {
-        SharedBrowserScope otherCall;
-        other = ShowPage("/pages/elements.html");
-    }).join();
-    ASSERT_TRUE(other.loaded);
-    EXPECT_FALSE(GroupRuns(other.processId));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The browser window as the dialog's frame: it follows the dialog's
-// placement, its close box and Esc reach the dialog, and page script can
-// neither close it nor fake the key.
+// placement, its close box and Esc reach the dialog, page script can
+// neither close it nor fake the key, and a browser that is missing or gone
+// ends the dialog.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -128,6 +131,26 @@ TEST(WindowFrame, ClosingThePageFromOutsideIsTheDialogsCloseBox) {
     EXPECT_EQ(harness.EndCode(), -1);
     EXPECT_EQ(harness.Count("Close"), 1u);
     EXPECT_EQ(harness.Count("BrowserFailed"), 0u);
+}
+
+// A dialog whose browser is missing, exits at once or dies reports it and
+// ends; nothing waits for a browser that is gone.
+TEST(BrowserFailure, MissingExitingOrDyingBrowserEndsTheDialog) {
+    for (const char* program : {"/nonexistent/chromium", "/bin/true"}) {
+        setenv("ZUN_BROWSER_PATH", program, 1);
+        BrowserHarness harness;
+        unsetenv("ZUN_BROWSER_PATH");
+        EXPECT_NE(harness.CreateStatus(), 0u) << program;
+        EXPECT_TRUE(harness.WaitForEnd(std::chrono::seconds(10))) << program;
+        EXPECT_EQ(harness.EndCode(), -1);
+    }
+    BrowserHarness harness;
+    ASSERT_EQ(harness.CreateStatus(), 0u);
+    ASSERT_TRUE(harness.Open(ThePages().Http("/pages/elements.html")));
+    ASSERT_EQ(kill(-harness.Browser().ProcessId(), SIGKILL), 0);
+    EXPECT_TRUE(harness.WaitForCount("BrowserFailed", 1, std::chrono::seconds(10)));
+    EXPECT_TRUE(harness.WaitForEnd(std::chrono::seconds(10)));
+    EXPECT_FALSE(harness.Do([] {}));
 }
 
 }  // namespace
