@@ -1,7 +1,7 @@
-// The local store server as the purchase tests use it on Linux: started in a
-// folder of its own on a free port, with its certificate, its pin and its
-// request log there; the engine's store host points at it while it runs, and
-// the browser maps the secure store's host to it and trusts it by the pin.
+// The local store server as the purchase tests use it on Linux: started on a
+// free port with a folder of its own for what the browser and the engine
+// write; the engine's store host points at it while it runs, and the browser
+// maps the secure store's host to it and trusts it by the pin.
 #pragma once
 
 #include <arpa/inet.h>
@@ -19,17 +19,9 @@
 #include "net/store_host.h"
 #include "state/cartstate.h"
 #include "child_process.h"
-#include "file_bytes.h"
 #include "net/store_server.h"
 
 namespace zun::testing {
-
-// A file's text without its trailing line ends; empty when it cannot be read.
-inline std::string FileText(const std::string& path) {
-    std::string value = FileBytes(path);
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
-    return value;
-}
 
 // A loopback port that was free a moment ago.
 inline int FreePort() {
@@ -62,9 +54,7 @@ public:
         char folder[] = "/tmp/zun-store-XXXXXX";
         if (mkdtemp(folder) == nullptr) return;
         _folder = folder;
-        std::vector<std::string> command{"python3", ZUN_STORE_SERVER, "--port", "0", "--certificate-file",
-                                         _folder + "/certificate", "--pin-file", _folder + "/pin", "--log",
-                                         _folder + "/requests.log"};
+        std::vector<std::string> command{"python3", ZUN_STORE_SERVER, "--port", "0"};
 #ifdef ZUN_TEST_PAGES
         command.insert(command.end(), {"--pages", ZUN_TEST_PAGES});
 #endif
@@ -92,11 +82,11 @@ public:
     bool Ready() const { return !_address.empty() && !Certificate().empty(); }
     const std::string& Address() const { return _address; }
     const std::string& Folder() const { return _folder; }
-    std::string Certificate() const { return FileText(_folder + "/certificate"); }
-    std::string Requests() const { return FileText(_folder + "/requests.log"); }
+    std::string Certificate() const { return Control("/_certificate"); }
+    std::string Requests() const { return Control("/_requests"); }
     // The address of one of the server's pages.
     std::string Http(const std::string& path) const { return "http://" + _address + path; }
-    std::string Pin() const { return FileText(_folder + "/pin"); }
+    std::string Pin() const { return Control("/_pin"); }
 
     // Browser flags that reach the secure store here (and so would a page of
     // attacker.test) and trust only its certificate, with a remote debugging

@@ -105,9 +105,6 @@ TEST(WaitPage, TheUpdateProgressAndTheConnectionErrorQuestionAnsweredByClicks) {
     run->Do([](CWizardDialog& dialog) {
         EXPECT_EQ(dialog.m_nWizardMode, WIZARDMODE_ENGINEAUTOUPDATE);
         EXPECT_TRUE(Shown(dialog));
-        char caption[64] = {};
-        ui::GetCaption(dialog.Window(), caption, sizeof caption);
-        EXPECT_STREQ(caption, "Network Manager");
         ui::Rect rect;
         ui::GetWindowRect(dialog.Window(), &rect);
         EXPECT_EQ(rect.Width(), 500);
