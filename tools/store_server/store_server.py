@@ -185,7 +185,7 @@ class StoreHandler(BaseHTTPRequestHandler):
         if handler is None and url.path.startswith("/pages/"):
             handler = functools.partial(self.page, url.path[len("/pages/"):])
         if handler is None:
-            return self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
+            return self.not_found()
         try:
             return handler(query)
         except ValueError:
@@ -299,11 +299,14 @@ class StoreHandler(BaseHTTPRequestHandler):
             self.wfile.write(piece)
             count -= len(piece)
 
+    def not_found(self):
+        self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
+
     def page(self, name, query):
         folder = self.server.state.pages
         if folder is None or "/" in name or not name.endswith(".html") or \
                 not os.path.isfile(os.path.join(folder, name)):
-            return self.reply(404, b"<html><body>Not found</body></html>", content_type="text/html")
+            return self.not_found()
         with open(os.path.join(folder, name), "rb") as source:
             self.reply(200, source.read(), content_type="text/html; charset=utf-8")
 
