@@ -156,7 +156,7 @@ TEST_F(StorePagesTest, PrefillPostAndEveryPageUpToTheInvoiceWithItsLinks) {
     auto run = StartPurchase(body);
     ASSERT_TRUE(run->WaitForWindow());
     ASSERT_TRUE(WaitForPageName(*run, "PRODUCT"));
-    // Its type and host are the purchase test's.
+    // The pre-fill is checked byte for byte here; its content type and host in the purchase test.
     EXPECT_EQ(store.Control("/_prefill?part=body"), body);
 
     ui::Rect storeSize, storeBrowserArea;
