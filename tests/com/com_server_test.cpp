@@ -8,6 +8,8 @@
 #include <process.h>
 
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,8 +54,8 @@ ZunStatus CallThroughDispatch(IDispatch* dispatch, GatewayRecord& record) {
 }
 
 // In the caller's apartment of either kind, IDispatch reaches CoStoreGateway
-// as a direct call does, and a record of the wrong size is refused before
-// anything is touched. The caller's one CoUninitialize then ends its
+// as a direct call does: both hand EntryPoint the caller's own record, whose
+// stale update path it clears. The caller's one CoUninitialize then ends its
 // apartment: the engine's own COM initialisation is balanced.
 TEST(ComObject, CallsInTheCallersApartmentDirectlyAndThroughDispatch) {
     ServerModule server;
@@ -62,14 +64,11 @@ TEST(ComObject, CallsInTheCallersApartmentDirectlyAndThroughDispatch) {
             ASSERT_EQ(CoInitializeEx(nullptr, model), S_OK);
             ComRef<IZunNV> zunNV;
             ASSERT_EQ(server.CreateZunNV(zunNV.Out()), S_OK);
-            for (const uint32_t size : {uint32_t{sizeof(GatewayRecord)}, uint32_t{sizeof(GatewayRecord) + 1}}) {
-                GatewayRecord direct = UnservedRecord(), dispatched = UnservedRecord();
-                direct.size = dispatched.size = size;
-                EXPECT_EQ(CallDirectly(zunNV.Get(), direct), ZUN_E_INVALID_REQUEST);
-                EXPECT_EQ(CallThroughDispatch(zunNV.Get(), dispatched), ZUN_E_INVALID_REQUEST);
-                EXPECT_STREQ(direct.updateFilePath, size == sizeof(GatewayRecord) ? "" : "stale");
-                EXPECT_STREQ(dispatched.updateFilePath, direct.updateFilePath);
-            }
+            GatewayRecord direct = UnservedRecord(), dispatched = UnservedRecord();
+            EXPECT_EQ(CallDirectly(zunNV.Get(), direct), ZUN_E_INVALID_REQUEST);
+            EXPECT_EQ(CallThroughDispatch(zunNV.Get(), dispatched), ZUN_E_INVALID_REQUEST);
+            EXPECT_STREQ(direct.updateFilePath, "");
+            EXPECT_STREQ(dispatched.updateFilePath, "");
             zunNV.Reset();
             CoUninitialize();
             APTTYPE type;
@@ -79,21 +78,38 @@ TEST(ComObject, CallsInTheCallersApartmentDirectlyAndThroughDispatch) {
     }
 }
 
+std::mutex gTraceLock;
+std::string gTrace;  // under gTraceLock
+
+// Collects the loaded engine module's trace lines as a debugger gets them: a
+// vectored handler sees each debug string first.
+LONG CALLBACK CollectTrace(EXCEPTION_POINTERS* exception) {
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    if (record.ExceptionCode == DBG_PRINTEXCEPTION_C && record.NumberParameters >= 2) {
+        std::lock_guard<std::mutex> lock(gTraceLock);
+        gTrace += reinterpret_cast<const char*>(record.ExceptionInformation[1]);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The apartment-threaded object lives in an apartment of its own and the
+// parameter carries one byte across, never a whole record: the object refuses
+// both calls, saying why, instead of reading that byte as a record, and the
+// caller's record stays as it was.
 TEST(ComObject, AMultithreadedApartmentCallsThroughTheModulesProxy) {
     std::thread([] {
         ComApartment apartment(COINIT_MULTITHREADED);
-        CLSID proxyStub;
-        ASSERT_EQ(CoGetPSClsid(IID_IZunNV, &proxyStub), S_OK);
-        EXPECT_TRUE(IsEqualCLSID(proxyStub, IID_IZunNV)) << "IZunNV is not served by the module's own proxy";
-        // The apartment-threaded object lives in an apartment of its own and
-        // the parameter carries one byte across, never a whole record: the
-        // call is refused and the caller's record stays as it was.
         ComRef<IZunNV> zunNV;
         ASSERT_EQ(CoCreateInstance(CLSID_ZunNV, nullptr, CLSCTX_INPROC_SERVER, IID_IZunNV, zunNV.OutVoid()), S_OK);
         GatewayRecord record = UnservedRecord();
+        const std::unique_ptr<void, decltype(&RemoveVectoredExceptionHandler)> tracing(
+            AddVectoredExceptionHandler(1, CollectTrace), RemoveVectoredExceptionHandler);
         EXPECT_EQ(CallDirectly(zunNV.Get(), record), ZUN_E_INVALID_REQUEST);
         EXPECT_EQ(CallThroughDispatch(zunNV.Get(), record), ZUN_E_INVALID_REQUEST);
         EXPECT_STREQ(record.updateFilePath, "stale");
+        std::lock_guard<std::mutex> lock(gTraceLock);
+        const std::string refusal = "called from another apartment";
+        EXPECT_NE(gTrace.find(refusal, gTrace.find(refusal) + 1), std::string::npos) << "not twice in:\n" << gTrace;
     }).join();
 }
 
@@ -150,10 +166,8 @@ bool ClassesKeyExists(const std::string& key) {
 }
 
 std::string ModulePath() {
-    const HMODULE module = LoadLibraryA(ZUN_ENGINE_PATH);
     char path[MAX_PATH] = {};
-    GetModuleFileNameA(module, path, MAX_PATH);
-    FreeLibrary(module);
+    platform::LoadedModule(ZUN_ENGINE_PATH).GetPath(path, sizeof path);
     return path;
 }
 

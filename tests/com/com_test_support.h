@@ -9,6 +9,7 @@
 #include <zunserver/zunserver.h>
 
 #include "ZunServer.h"
+#include "platform/module_loader.h"
 #include "platform/win32/com_ref.h"
 
 namespace zun::testing {
@@ -28,19 +29,13 @@ private:
 
 class ServerModule {
 public:
-    ServerModule() : _module(LoadLibraryA(ZUN_ENGINE_PATH)) {}
-    ~ServerModule() {
-        if (_module != nullptr) FreeLibrary(_module);
-    }
-    ServerModule(const ServerModule&) = delete;
-    ServerModule& operator=(const ServerModule&) = delete;
-
     HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object) const {
-        auto* get = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(Export("DllGetClassObject"));
+        using Get = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+        auto* get = reinterpret_cast<Get>(_module.FindExport("DllGetClassObject"));
         return get == nullptr ? E_FAIL : get(clsid, riid, object);
     }
     HRESULT CanUnloadNow() const {
-        auto* canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(Export("DllCanUnloadNow"));
+        auto* canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(_module.FindExport("DllCanUnloadNow"));
         return canUnload == nullptr ? E_FAIL : canUnload();
     }
     HRESULT CreateZunNV(IZunNV** object) const {
@@ -50,11 +45,7 @@ public:
     }
 
 private:
-    void* Export(const char* name) const {
-        return _module == nullptr ? nullptr : reinterpret_cast<void*>(GetProcAddress(_module, name));
-    }
-
-    HMODULE _module;
+    const platform::LoadedModule _module{ZUN_ENGINE_PATH};
 };
 
 inline unsigned char* AsBytes(GatewayRecord& record) { return reinterpret_cast<unsigned char*>(&record); }

@@ -38,20 +38,10 @@ void PutValue(platform::RegistryRoot root, const std::string& path, const char* 
               0u);
 }
 
-void PutText(platform::RegistryRoot root, const std::string& path, const char* name, const std::string& text) {
-    EXPECT_TRUE(WriteRegistryString(root, path.c_str(), name, text.c_str())) << path;
-}
-
 std::optional<std::vector<uint8_t>> ValueBytes(platform::RegistryRoot root, const std::string& path,
                                                const char* name) {
-    platform::RegistryKeyOwner key;
-    uint32_t type = 0, size = 0;
-    if (platform::RegistryOpenKey(root, path.c_str(), platform::kKeyQueryValue, key.Out()) != 0 ||
-        platform::RegistryQueryValue(key.Get(), name, &type, nullptr, &size) != 0) {
-        return std::nullopt;
-    }
-    std::vector<uint8_t> bytes(size);
-    if (platform::RegistryQueryValue(key.Get(), name, &type, bytes.data(), &size) != 0) return std::nullopt;
+    std::vector<uint8_t> bytes = ReadRegistryData(root, path.c_str(), name);
+    if (bytes.empty()) return std::nullopt;
     return bytes;
 }
 

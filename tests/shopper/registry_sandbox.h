@@ -15,8 +15,7 @@ namespace zun::testing {
 std::string UniqueName(const char* prefix);
 void PutValue(platform::RegistryRoot root, const std::string& path, const char* name, uint32_t type,
               const std::vector<uint8_t>& bytes);
-void PutText(platform::RegistryRoot root, const std::string& path, const char* name, const std::string& text);
-// Nothing when the key or value is missing.
+// A binary value's bytes; nothing when the key or value is missing or empty.
 std::optional<std::vector<uint8_t>> ValueBytes(platform::RegistryRoot root, const std::string& path, const char* name);
 
 }  // namespace zun::testing

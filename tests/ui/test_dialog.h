@@ -1,7 +1,8 @@
 // Dialogs for tests: TestDialog runs a template modally on the calling thread
 // and hands its messages to functions the test sets; DialogRunner runs a
-// modal dialog on a thread of its own, as the engine's caller would, while the
-// test thread hands it work and waits for what it records.
+// modal dialog, or a call that runs dialogs, on a thread of its own, as the
+// engine's caller would, while the test thread hands it work and waits for
+// what it records.
 #pragma once
 
 #include <chrono>

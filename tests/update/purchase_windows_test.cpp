@@ -10,11 +10,9 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <zunserver/zunserver.h>
@@ -26,6 +24,7 @@
 #include "platform/module.h"
 #include "platform/module_loader.h"
 #include "platform/ui.h"
+#include "ui/test_dialog.h"
 
 namespace zun {
 namespace {
@@ -35,20 +34,21 @@ namespace fs = std::filesystem;
 // A call made on a thread of its own, as an application's window thread makes
 // it; a window-creation hook on that thread collects the top-level dialogs it
 // opens, in order: the wait window, then the purchase wizard.
-class WatchedCall {
+class WatchedCall final : public testing::DialogRunner {
 public:
-    explicit WatchedCall(std::function<Status()> call) : _result(_promise.get_future()) {
-        _thread = std::thread([this, call] {
+    explicit WatchedCall(std::function<Status()> call) {
+        Start([this, call]() -> intptr_t {
             tCurrent = this;
             HHOOK hook = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
             EXPECT_NE(hook, nullptr);
-            _promise.set_value(call());
+            const Status status = call();
             UnhookWindowsHookEx(hook);
+            return status;
         });
     }
-    ~WatchedCall() {
+    ~WatchedCall() override {
         Finish();
-        _thread.join();
+        Join();
     }
 
     // Plays the shopper until the call returns (bounded): `onWizard` sees the
@@ -58,7 +58,7 @@ public:
     std::optional<Status> Finish(const std::function<void(HWND)>& onWizard = nullptr) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         bool wizardClosed = false;
-        while (_result.valid() && _result.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        while (!WaitForEnd(std::chrono::milliseconds(10))) {
             if (std::chrono::steady_clock::now() >= end) return std::nullopt;
             std::vector<HWND> dialogs;
             {
@@ -74,8 +74,7 @@ public:
                 wizardClosed = true;
             }
         }
-        if (!_result.valid()) return std::nullopt;
-        return _result.get();
+        return static_cast<Status>(EndCode());
     }
 
 private:
@@ -91,50 +90,42 @@ private:
     }
     static thread_local WatchedCall* tCurrent;
 
-    std::mutex _lock;
     std::vector<HWND> _dialogs;  // under _lock
-    std::promise<Status> _promise;
-    std::future<Status> _result;
-    std::thread _thread;
 };
 thread_local WatchedCall* WatchedCall::tCurrent = nullptr;
 
 // The engine as a client library keeps it: a copy of the built DLL in a
 // folder of its own, loaded at run time.
-class ClientsEngine {
-public:
+struct ClientsEngine {
     ClientsEngine() {
         fs::create_directories(folder);
         fs::copy_file(ZUN_ENGINE_PATH, path, fs::copy_options::overwrite_existing);
     }
     ~ClientsEngine() {
-        _module.reset();
+        module.reset();
         std::error_code ignored;
         fs::remove_all(folder, ignored);
     }
-    bool Load() {
-        _module.emplace(path.c_str());
-        entryPoint = reinterpret_cast<ZunEntryPointFunction>(_module->FindExport("EntryPoint"));
-        return entryPoint != nullptr;
+    ZunEntryPointFunction Load() {
+        module.emplace(path.c_str());
+        return reinterpret_cast<ZunEntryPointFunction>(module->FindExport("EntryPoint"));
     }
-    void Unload() { _module.reset(); }
 
     const fs::path folder = fs::temp_directory_path() / ("zun-engine-" + std::to_string(GetCurrentProcessId()));
     const std::string path = (folder / "ZunServer.dll").string();
-    ZunEntryPointFunction entryPoint = nullptr;
-
-private:
-    std::optional<platform::LoadedModule> _module;
+    std::optional<platform::LoadedModule> module;
 };
 
 // The first call of the engine swap: the store offers the next build, which
 // the client installs as the public header describes, once nothing of the
-// first call (threads, hooks, windows) keeps the old engine in memory.
-void TakeTheEngineUpdate(ClientsEngine& engine, GatewayRecord& record) {
-    ASSERT_TRUE(engine.Load());
-    EXPECT_EQ(WatchedCall([&] { return engine.entryPoint(&record); }).Finish(), ZUN_E_ENGINE_UPDATED);
+// first call (threads, hooks, windows) keeps the old engine in memory. The
+// next build's EntryPoint, loaded.
+void TakeTheEngineUpdate(ClientsEngine& engine, GatewayRecord& record, ZunEntryPointFunction* entryPoint) {
+    ZunEntryPointFunction first = engine.Load();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(WatchedCall([&] { return first(&record); }).Finish(), ZUN_E_ENGINE_UPDATED);
     ASSERT_EQ(record.engineUpdated, 1u);
-    engine.Unload();
+    engine.module.reset();
     EXPECT_FALSE(platform::IsModuleLoaded(engine.path.c_str()));
     std::string why;
     platform::FileVersion version;
@@ -144,7 +135,7 @@ void TakeTheEngineUpdate(ClientsEngine& engine, GatewayRecord& record) {
     char text[32] = {};
     FormatVersionText(platform::ReadFileVersion(engine.path.c_str()), text, sizeof text);
     EXPECT_STREQ(text, ZUN_NEXT_VERSION);
-    ASSERT_TRUE(engine.Load());
+    ASSERT_NE(*entryPoint = engine.Load(), nullptr);
 }
 
 // CoStoreGateway on an object from the server module's class factory, called
@@ -178,7 +169,8 @@ TEST_P(PurchaseRoute, ReadsTheLayoutOpensTheWizardAndEndsWithoutStateWhenItClose
     record.vantorID = vantorID.c_str();
     record.tc = "TC-W";
     ClientsEngine engine;
-    if (route == Route::kEngineSwap) TakeTheEngineUpdate(engine, record);
+    ZunEntryPointFunction nextEngine = nullptr;
+    if (route == Route::kEngineSwap) TakeTheEngineUpdate(engine, record, &nextEngine);
     if (HasFatalFailure()) return;
 
     char callersPublisher[] = "CALLERS-OWN";
@@ -186,7 +178,7 @@ TEST_P(PurchaseRoute, ReadsTheLayoutOpensTheWizardAndEndsWithoutStateWhenItClose
     record.cartStateOut = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 16));
     std::string publisherDuringWizard;
     WatchedCall call([&]() -> Status {
-        if (route == Route::kEngineSwap) return engine.entryPoint(&record);
+        if (route == Route::kEngineSwap) return nextEngine(&record);
         return route == Route::kCom ? CallThroughCom(record) : EntryPoint(&record);
     });
     EXPECT_EQ(call.Finish([&](HWND wizard) {

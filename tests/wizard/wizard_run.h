@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "ui/test_dialog.h"
 #include "wizard/wizard_dialog.h"
@@ -38,8 +39,8 @@ public:
         std::lock_guard<std::mutex> lock(_lock);
         return _dialog != nullptr ? TheWizardWindowRegistry().RunningWizard() : nullptr;
     }
-    bool WaitForWindow(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
-        return PollUntil([this] { return platform::ui::IsWindow(Window()); }, limit);
+    bool WaitForWindow() {
+        return PollUntil([this] { return platform::ui::IsWindow(Window()); }, std::chrono::seconds(30));
     }
 
     // Runs `work` with the dialog on the dialog's thread and waits for it.
@@ -53,14 +54,12 @@ public:
     }
 
     // Checks `ready` on the dialog's thread until it holds.
-    bool WaitUntil(const std::function<bool(CWizardDialog&)>& ready,
-                   std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-        return PollUntil(
-            [&] {
-                bool holds = false;
-                return Do([&](CWizardDialog& dialog) { holds = ready(dialog); }) && holds;
-            },
-            limit);
+    bool WaitUntil(const std::function<bool(CWizardDialog&)>& ready) {
+        const auto holds = [&] {
+            bool result = false;
+            return Do([&](CWizardDialog& dialog) { result = ready(dialog); }) && result;
+        };
+        return PollUntil(holds, std::chrono::seconds(20));
     }
 
 private:
@@ -82,6 +81,32 @@ inline std::unique_ptr<WizardRun> StartBareWizard(GatewayRecord* record) {
         dialog.m_nWizardMode = 0;
         dialog.m_pGatewayRecord = record;
     });
+}
+
+// Clicks the wizard's zone pane at its left + dx with the mouse `keys` and
+// runs `inside` on the About box that opens, inside the box's loop; `inside`
+// closes the box. The box's caption, or "<none>" when none opened.
+inline std::string ClickTheZonePane(WizardRun& run, int32_t dx, uintptr_t keys,
+                                    const std::function<void(platform::ui::WindowHandle)>& inside) {
+    namespace ui = platform::ui;
+    std::string caption = "<none>";
+    run.Do([&](CWizardDialog& dialog) {
+        ui::Rect zone;
+        ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kZonePane, &zone);
+        // Runs inside the About box's loop, when there is one.
+        ui::PostWindowTask(dialog.Window(), [&] {
+            const ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout();
+            if (box == nullptr) return;
+            char text[256] = {};
+            ui::GetCaption(box, text, sizeof text);
+            caption = text;
+            inside(box);
+        });
+        const intptr_t at = ((zone.top + 4) << 16) | ((zone.left + dx) & 0xFFFF);
+        ui::SendWindowMessage(dialog.StatusBar(), ui::kMsgLButtonDown, keys, at, nullptr);
+    });
+    run.Do([](CWizardDialog&) {});  // the posted task has run
+    return caption;
 }
 
 }  // namespace zun::testing

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/browser_win32.h"
@@ -98,7 +99,7 @@ public:
 };
 
 // Screenshots of the wizard and of both About pages, and the About box's
-// keys; then the wizard's own keys: the browser control is active in place
+// Enter; then the wizard's own keys: the browser control is active in place
 // and sees the host flags, and the keyboard hook hands every key to the
 // browser and hides Tab and arrows from the dialog.
 TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
@@ -118,33 +119,18 @@ TEST(WizardWindows, ScreenshotsOfTheWizardAndBothAboutPagesAndTheAboutKeys) {
     });
 
     // Control-click (engine page) and control+shift-click (affiliation page)
-    // on the zone icon; in the box, Esc does nothing and Enter closes it.
-    const auto about = [&](uintptr_t keys, const char* name) {
-        bool closedByEnter = false;
-        run->Do([&](CWizardDialog& dialog) {
-            ui::PostWindowTask(dialog.Window(), [&] {
-                ui::WindowHandle box = TheWizardWindowRegistry().RunningAbout();
-                ASSERT_NE(box, nullptr);
-                Screenshot(box, name);
-                PostMessageA(Hwnd(box), WM_KEYDOWN, VK_ESCAPE, 0);
-                PostMessageA(Hwnd(box), WM_KEYUP, VK_ESCAPE, 0);
-                ui::PostWindowTask(dialog.Window(), [&, box] {
-                    EXPECT_TRUE(IsWindow(Hwnd(box)));
-                    EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), box);
-                    PostMessageA(Hwnd(box), WM_KEYDOWN, VK_RETURN, 0);
-                    PostMessageA(Hwnd(box), WM_KEYUP, VK_RETURN, 0);
-                    closedByEnter = true;
-                });
-            });
-            ui::Rect zone;
-            ui::GetStatusBarPartRect(dialog.StatusBar(), CWizardDialog::kZonePane, &zone);
-            SendMessageA(Hwnd(dialog.StatusBar()), WM_LBUTTONDOWN, keys, MAKELPARAM(zone.left + 5, zone.top + 4));
+    // on the zone icon; Enter reaches the box past the wizard's keyboard hook
+    // and closes it. (That Esc leaves it open is the frame test's.)
+    for (const auto& [keys, name] : {std::pair<uintptr_t, const char*>{MK_LBUTTON | MK_CONTROL, "about-engine"},
+                                     {MK_LBUTTON | MK_CONTROL | MK_SHIFT, "about-affiliation"}}) {
+        const std::string caption = testing::ClickTheZonePane(*run, 5, keys, [&](ui::WindowHandle box) {
+            Screenshot(box, name);
+            PostMessageA(Hwnd(box), WM_KEYDOWN, VK_RETURN, 0);
+            PostMessageA(Hwnd(box), WM_KEYUP, VK_RETURN, 0);
         });
-        EXPECT_TRUE(closedByEnter);
+        EXPECT_NE(caption, "<none>") << name;
         EXPECT_EQ(TheWizardWindowRegistry().RunningAbout(), nullptr);
-    };
-    about(MK_LBUTTON | MK_CONTROL, "about-engine");
-    about(MK_LBUTTON | MK_CONTROL | MK_SHIFT, "about-affiliation");
+    }
 
     namespace keyboard = wizard_keyboard;
     RecordingBrowser recorder;
