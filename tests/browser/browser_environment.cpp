@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 
-#include "platform/module.h"
 
 namespace zun::testing {
 namespace {
@@ -39,11 +38,5 @@ public:
 
 LocalStore& ThePages() { return *gPages; }
 BrowserHarness& TheBrowser() { return *gBrowser; }
-
-std::string EmbeddedPageUrl(const char* name) {
-    char modulePath[4096];
-    EXPECT_EQ(platform::GetEngineModulePath(modulePath, sizeof modulePath), 0u);
-    return std::string("res://") + modulePath + "/" + name;
-}
 
 }  // namespace zun::testing

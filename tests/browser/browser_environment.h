@@ -10,7 +10,5 @@ namespace zun::testing {
 
 LocalStore& ThePages();
 BrowserHarness& TheBrowser();
-// The address the engine gives the browser for one of its embedded pages.
-std::string EmbeddedPageUrl(const char* name);
 
 }  // namespace zun::testing

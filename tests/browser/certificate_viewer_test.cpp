@@ -6,13 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "cert/certificatemanager.h"
+#include "child_process.h"
 #include "platform/ui.h"
 #include "shopper/test_certificates.h"
 #include "ui/test_dialog.h"
@@ -31,16 +31,9 @@ constexpr int kDevToolsPort = 9350;
 
 // The page titled "Certificate" as read_page.py reports it.
 Json ReadViewerPage() {
-    const std::string command =
-        std::string("/usr/bin/python3 ") + ZUN_READ_PAGE + " " + ZUN_SHOPPER + " " + std::to_string(kDevToolsPort) +
-        " Certificate";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, n);
-        pclose(pipe);
-    }
-    return Json::parse(output, nullptr, false);
+    testing::ChildProcess reader(
+        {"/usr/bin/python3", ZUN_READ_PAGE, ZUN_SHOPPER, std::to_string(kDevToolsPort), "Certificate"});
+    return Json::parse(reader.ReadLine(), nullptr, false);
 }
 
 // DisplayCertificate on a thread of its own, called from the loop of a parent
@@ -103,7 +96,6 @@ void ShowReadAndClose(const std::string& name) {
     const Json page = ReadViewerPage();
     setenv("ZUN_BROWSER_FLAGS", flags.c_str(), 1);
     ASSERT_TRUE(page.is_object()) << page.dump();
-    EXPECT_EQ(page.value("title", ""), "Certificate");
     const std::string facts = TestCertificateFile(name + ".txt");
     const Json rows = page.value("rows", Json::object());
     EXPECT_EQ(rows.value("Subject", ""), CliField(facts, "subject"));
@@ -118,9 +110,6 @@ void ShowReadAndClose(const std::string& name) {
 
     const WindowHandle viewer = call.TopWindow();
     ASSERT_NE(viewer, nullptr);
-    char caption[64] = {};
-    EXPECT_EQ(platform::ui::GetCaption(viewer, caption, sizeof caption), 0u);
-    EXPECT_STREQ(caption, "Certificate");
     EXPECT_FALSE(call.Ended());  // modal: the call waits for the person
     ASSERT_EQ(platform::ui::SendWindowMessage(viewer, platform::ui::kMsgClose, 0, 0, nullptr), 0u);
     ASSERT_TRUE(call.WaitForEnd(20s));

@@ -91,9 +91,7 @@ TEST(WindowFrame, EscInThePageIsCancelAndScriptCanNeitherFakeItNorCloseTheWindow
     EXPECT_EQ(status, 0u);
     ASSERT_TRUE(harness.WaitForCount("Command", 1, std::chrono::seconds(5)));
     for (const testing::BrowserEvent& event : harness.TakeEvents()) {
-        if (event.kind == "Command") {
-            EXPECT_EQ(event.value, ui::kIdCancel);
-        }
+        EXPECT_TRUE(event.kind != "Command" || event.value == ui::kIdCancel) << event.value;
     }
     harness.Do([&] { status = harness.Browser().PressKey("a", 65); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -113,16 +111,10 @@ TEST(WindowFrame, ClosingThePageFromOutsideIsTheDialogsCloseBox) {
     setenv("ZUN_BROWSER_FLAGS", saved.c_str(), 1);
     ASSERT_EQ(harness.CreateStatus(), 0u);
 
-    std::string url = ThePages().Http("/pages/elements.html");
+    std::string url = ThePages().Http("/pages/elements.html?through-the-host-rule");
     url.replace(url.find("127.0.0.1"), 9, "frame.example.test");
     ASSERT_TRUE(harness.Open(url));
-    std::string title;
-    harness.Do([&] {
-        platform::dom::DocumentRef document;
-        harness.Browser().GetDocument(&document);
-        document->GetTitle(&title);
-    });
-    EXPECT_FALSE(title.empty());
+    EXPECT_NE(ThePages().Requests().find("GET /pages/elements.html?through-the-host-rule "), std::string::npos);
 
     std::string targetId;
     harness.Do([&] { targetId = harness.Browser().TargetId(); });

@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/bounded_text.h"
-#include "net/store_host.h"
 #include "state/cartstate.h"
 #include "child_process.h"
 #include "net/store_server.h"
@@ -58,21 +58,15 @@ public:
 #ifdef ZUN_TEST_PAGES
         command.insert(command.end(), {"--pages", ZUN_TEST_PAGES});
 #endif
-#ifdef ZUN_OFFERED_ENGINE
-        // The engine build an update offers, signed with the development key.
-        command.insert(command.end(), {"--engine-file", ZUN_OFFERED_ENGINE});
-#endif
         _server = std::make_unique<ChildProcess>(command);
         // The server announces its address once it listens.
         const std::string ready = _server->ReadLine();
         const size_t at = ready.rfind(' ');
         if (at == std::string::npos) return;
         _address = ready.substr(at + 1);
-        CopyText(_savedHost, StoreHost());
-        CopyText(StoreHost(), kStoreHostSize, _address.c_str());
+        _storeHost.emplace(_address.c_str());
     }
     ~LocalStore() {
-        if (!_address.empty()) CopyText(StoreHost(), kStoreHostSize, _savedHost);
         _server.reset();
         if (!_folder.empty()) std::system(("rm -rf " + _folder).c_str());
     }
@@ -104,7 +98,7 @@ private:
     std::string _folder;
     std::unique_ptr<ChildProcess> _server;
     std::string _address;
-    char _savedHost[kStoreHostSize] = {};
+    std::optional<StoreHostOverride> _storeHost;
 };
 
 }  // namespace zun::testing

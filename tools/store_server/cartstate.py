@@ -6,11 +6,11 @@ import struct
 SANITY = 0xAE
 
 
-def encode_cartstate(entries, checksum_delta=0):
+def encode_cartstate(entries):
     """The binary CartState blob of (key, value) pairs, as bytes.
 
     Texts go in as latin-1, so every byte of a value the store received comes
-    back unchanged. A nonzero checksum_delta spoils the checksum on purpose.
+    back unchanged.
     """
     body = bytearray()
     for key, value in entries:
@@ -23,13 +23,12 @@ def encode_cartstate(entries, checksum_delta=0):
     checksum = 0
     for (word,) in struct.iter_unpack("<I", padded):
         checksum ^= word
-    checksum ^= checksum_delta
     header = struct.pack("<IHBBI", 12 + len(body), len(entries), SANITY, 0, checksum)
     return header + bytes(body)
 
 
-def cartstate_text(entries, checksum_delta=0):
-    return base64.b64encode(encode_cartstate(entries, checksum_delta)).decode("ascii")
+def cartstate_text(entries):
+    return base64.b64encode(encode_cartstate(entries)).decode("ascii")
 
 
 def self_test():

@@ -116,7 +116,7 @@ def offered_file(engine_files, chosen):
     return which if which < len(engine_files) else None
 
 
-def file_bytes(engine_files, which, name, size):
+def file_bytes(engine_files, which, name):
     """The bytes /files/NAME?which=... serves, as a file object."""
     return open(engine_files[which], "rb") if which is not None else PatternFile(name)
 
@@ -155,7 +155,7 @@ def update_entries(query, host, engine_files):
         name, size = MADE_UP_ENGINE[0], made_up_size(chosen)
 
         def read():
-            source = file_bytes(engine_files, which, name, size)
+            source = file_bytes(engine_files, which, name)
             try:
                 return source.read(size if which is None else -1)
             finally:

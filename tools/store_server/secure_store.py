@@ -16,10 +16,6 @@ vantorID) or "fault", for the whole session, or in the query parameter
 "fault" of one "/secure/Store.aspx" page. A word alone applies to every
 step, "WORD:PAGE" to one step (product, billing, shipping, review, invoice):
     nocartstate   no "__CARTSTATE" field
-    badblob       a CartState whose checksum is wrong
-    frame         the page adds a frame after it has loaded; the frame's own
-                  document carries a CartState with PAGENAME "FRAME"
-    slow, slowN   the reply waits 2 (or N, at most 60) seconds
     lowerinvoice  the invoice's PAGENAME is "invoice"
 """
 import base64
@@ -27,7 +23,6 @@ import itertools
 import json
 import secrets
 import threading
-import time
 from urllib.parse import parse_qsl, quote
 
 import store_pages
@@ -51,10 +46,6 @@ CATALOG = {
 DEFAULT_PRODUCT = ("Orvella Software", "A licence for one workstation, with a year of updates.", 3900)
 VALUE_LIMIT = 1000
 BODY_LIMIT = 1 << 20
-SLOW_SECONDS = 2.0
-SLOW_LIMIT = 60.0
-FRAME_DELAY = 0.5
-BAD_CHECKSUM = 0x5A5A5A5A
 
 
 def quantity_of(text):
@@ -76,25 +67,12 @@ class Cart:
 
 
 def parse_faults(text):
-    """(name, page or None, seconds) of each fault word in text."""
-    faults = []
-    for word in filter(None, text.split("-")):
-        name, _, page = word.partition(":")
-        seconds = SLOW_SECONDS
-        if name.startswith("slow") and name != "slow":
-            try:
-                seconds = float(name[4:])
-            except ValueError:
-                continue
-            if not 0 <= seconds <= SLOW_LIMIT:
-                continue
-            name = "slow"
-        faults.append((name, page or None, seconds))
-    return faults
+    """(name, page or None) of each fault word in text."""
+    return [(name, page or None) for name, _, page in (word.partition(":") for word in text.split("-") if word)]
 
 
-def find_fault(faults, name, page):
-    return next((fault for fault in faults if fault[0] == name and fault[1] in (None, page)), None)
+def has_fault(faults, name, page):
+    return (name, None) in faults or (name, page) in faults
 
 
 def form_fields(body):
@@ -131,7 +109,6 @@ class SecureStore:
         route = {
             "/secure/Prefill.aspx": self.prefill,
             "/secure/Store.aspx": self.store,
-            "/secure/Frame.aspx": self.frame,
             "/secure/Receipt.aspx": self.receipt,
             "/secure/Help.aspx": self.help,
             "/secure/Terms.aspx": self.terms,
@@ -185,14 +162,6 @@ class SecureStore:
         target = self.take_form(session, page, fields)
         handler.reply(303, b"", headers=[("Location", "/secure/Store.aspx?session=%s&page=%s"
                                           % (quote(session.id), target))])
-
-    def frame(self, handler, method, query, body):
-        session = self.session(query.get("session", ""))
-        if session is None:
-            return send_page(handler, 404, store_pages.info_page("Session ended", ["No cart."]))
-        time.sleep(FRAME_DELAY)
-        state = cartstate_text([("PAGENAME", "FRAME")] + self.cart_entries(session))
-        send_page(handler, 200, store_pages.frame_page(state, Cart(session.cart)))
 
     def receipt(self, handler, method, query, body):
         session = self.session(query.get("session", ""))
@@ -268,9 +237,6 @@ class SecureStore:
 
     def show(self, handler, session, page, page_faults):
         faults = session.faults + page_faults
-        slow = find_fault(faults, "slow", page)
-        if slow:
-            time.sleep(slow[2])
         with self.lock:
             if page == "shipping" and not session.shipping_shown:
                 self.copy_billing_to_shipping(session)
@@ -279,14 +245,10 @@ class SecureStore:
                 session.order_number = "ORV-%d" % next(self.order_numbers)
             values = dict(session.values)
         state = None
-        if not find_fault(faults, "nocartstate", page):
-            entries = self.page_entries(session, page, values, find_fault(faults, "lowerinvoice", page))
-            state = cartstate_text(entries, BAD_CHECKSUM if find_fault(faults, "badblob", page) else 0)
-        frame_url = None
-        if find_fault(faults, "frame", page):
-            frame_url = "/secure/Frame.aspx?session=%s&page=%s" % (quote(session.id), page)
+        if not has_fault(faults, "nocartstate", page):
+            state = cartstate_text(self.page_entries(session, page, values, has_fault(faults, "lowerinvoice", page)))
         send_page(handler, 200, store_pages.store_page(page, session.id, Cart(session.cart), values, state,
-                                                       session.order_number, frame_url))
+                                                       session.order_number))
 
     @staticmethod
     def copy_billing_to_shipping(session):

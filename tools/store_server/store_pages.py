@@ -4,7 +4,6 @@ with nothing loaded from elsewhere.
 Pages are latin-1 (the browser sends forms back in the same charset), so a
 byte the engine posted comes back to it unchanged.
 """
-import json
 from html import escape
 
 STORE_NAME = "Orvella Store"
@@ -75,7 +74,6 @@ button.secondary { background: #fff; color: #17324d; }
 .note { color: #52606d; font-size: 12px; }
 .links a { display: inline-block; margin: 4px 14px 4px 0; color: #1d5fa3; }
 .links img { vertical-align: middle; border: 0; }
-iframe { width: 100%; height: 64px; border: 1px dashed #b8c4d0; margin-top: 14px; }
 footer { text-align: center; color: #7a8794; font-size: 12px; margin: 12px 0 20px; }
 """
 
@@ -89,16 +87,16 @@ def attribute(value):
     return escape(value, quote=True)
 
 
-def document(title, body, head=""):
+def document(title, body):
     return (
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"iso-8859-1\">"
         "<meta name=\"viewport\" content=\"width=device-width\">"
-        "<title>%s</title><style>%s</style>%s</head><body>"
+        "<title>%s</title><style>%s</style></head><body>"
         "<header><div class=\"logo\">O</div><div class=\"name\">%s</div>"
         "<div class=\"secure\">Secure checkout</div></header>%s"
         "<footer>&copy; Orvella Software &middot; Prices include VAT &middot; "
         "<a href=\"/secure/Help.aspx\">Help</a></footer></body></html>"
-        % (escape(title), STYLE, head, STORE_NAME, body))
+        % (escape(title), STYLE, STORE_NAME, body))
 
 
 def page_title(page):
@@ -208,14 +206,8 @@ def invoice_body(cart, values, session_id, order_number):
            address_lines(values, "Shipping"), invoice_links(session_id, order_number)))
 
 
-FRAME_SCRIPT = (
-    "<script>window.addEventListener('load', function () {"
-    " var frame = document.createElement('iframe'); frame.id = 'cart-frame'; frame.src = %s;"
-    " document.querySelector('main .card').appendChild(frame); });</script>")
-
-
-def store_page(page, session_id, cart, values, state_text, order_number, frame_url=None):
-    """One step of the checkout; frame_url adds a frame that loads after the page."""
+def store_page(page, session_id, cart, values, state_text, order_number):
+    """One step of the checkout."""
     if page == "product":
         content = product_body(cart)
     elif page in PAGE_FIELDS:
@@ -230,15 +222,7 @@ def store_page(page, session_id, cart, values, state_text, order_number, frame_u
         "<h1>%s</h1>%s%s</form>"
         % (cartstate_field(state_text), attribute(session_id), page, TITLES[page], content,
            buttons(page) if page != "invoice" else ""))
-    # The frame's address holds only the session's hex digits and a step name.
-    head = FRAME_SCRIPT % json.dumps(frame_url) if frame_url else ""
-    return document(page_title(page), steps(page) + "<main><div class=\"card\">%s</div></main>" % form, head)
-
-
-def frame_page(state_text, cart):
-    return ("<!DOCTYPE html>\n<html><head><meta charset=\"iso-8859-1\"><title>Cart</title></head>"
-            "<body style=\"margin:6px;font:12px sans-serif\">%s<span id=\"frame-cart\">In your cart: %s &times; %s"
-            "</span></body></html>" % (cartstate_field(state_text), cart.quantity, escape(cart.name)))
+    return document(page_title(page), steps(page) + "<main><div class=\"card\">%s</div></main>" % form)
 
 
 def info_page(title, paragraphs):

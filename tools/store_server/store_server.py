@@ -18,8 +18,6 @@ there).
         [--engine-file PATH]     the engine build an update offers, served as /files/NAME;
                                  a second one is offered to the vantor word "sameversion"
         [--pages DIR]            serve DIR's .html files as /pages/NAME
-        [--listen-after S]       take the port at once but accept connections only after
-                                 S seconds; until then connecting is refused
     store_server.py --daemon --pid-file P ...                  serve in the background once the
                                                                port is taken (and the files written)
     store_server.py --stop --pid-file P                        stop a background server
@@ -40,8 +38,8 @@ Pages:
     /secure/Prefill.aspx                   the secure store (see secure_store.py): the pre-fill
     /secure/Store.aspx?session=ID&page=P   POST opens a session; then the steps product, billing,
                    [&fault=WORDS]          shipping, review and invoice, with faults chosen by the
-                                           vantorID too: nocartstate, badblob, frame, slow[N],
-                                           lowerinvoice, each for all steps or as WORD:STEP
+                                           vantorID too: nocartstate, lowerinvoice, each for all
+                                           steps or as WORD:STEP
     /secure/Receipt.aspx, Help.aspx, Terms.aspx   pages the invoice's links open
     /_elsewhere, /_forged                  the invoice's link to another site (this server at
                                            127.0.0.1) and that site's page with a forged CartState
@@ -66,8 +64,6 @@ Control pages:
                                            content_type and the body in base64
     /_prefill?part=body|host|content_type|method[&index=I]
                                            one part of request I (default -1, the last) as it came
-    /_listen_later?after=S                 host:port of a further listener of this server that
-                                           accepts connections only after S seconds
 """
 import argparse
 import functools
@@ -81,7 +77,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qsl, urlsplit
 
 import engine_handler
-from engine_handler import FlippedByte, PatternFile
+from engine_handler import FlippedByte, file_bytes
 from cartstate import cartstate_text, self_test
 from certificate import make_certificate
 from secure_store import BODY_LIMIT, SecureStore
@@ -178,7 +174,6 @@ class StoreHandler(BaseHTTPRequestHandler):
             "/_requests": self.requests,
             "/_certificate": self.certificate,
             "/_pin": self.certificate,
-            "/_listen_later": self.listen_later,
         }.get(url.path)
         if handler is None and url.path.startswith("/files/"):
             handler = functools.partial(self.file, url.path[len("/files/"):])
@@ -262,10 +257,10 @@ class StoreHandler(BaseHTTPRequestHandler):
     def file(self, name, query):
         engines = self.server.state.engine_files
         which = int(query["which"]) if query.get("which", "").isdigit() else None
-        if which is not None and which < len(engines):
-            source, size = open(engines[which], "rb"), os.path.getsize(engines[which])
-        else:
-            source, size = PatternFile(name), int(query.get("size", "65536"))
+        if which is not None and which >= len(engines):
+            which = None
+        source = file_bytes(engines, which, name)
+        size = os.path.getsize(engines[which]) if which is not None else int(query.get("size", "65536"))
         if "flip" in query:
             source = FlippedByte(source, int(query["flip"]))
         try:
@@ -323,18 +318,10 @@ class StoreHandler(BaseHTTPRequestHandler):
         text = certificate.pin if urlsplit(self.path).path == "/_pin" else certificate.text
         self.reply(200, text.encode("ascii"))
 
-    def listen_later(self, query):
-        try:
-            delay = min(float(query.get("after", "0")), 3600.0)
-        except ValueError:
-            return self.reply(400, b"after is a number of seconds")
-        listener = StoreServer(0, self.server.state)
-        start_listening(listener, delay)
-        self.reply(200, ("127.0.0.1:%d" % listener.server_address[1]).encode("ascii"))
-
 
 class StoreServer(ThreadingHTTPServer):
-    """A listener whose port is taken at once; it listens once activated."""
+    """A listener that listens once it is made, so that a client told its
+    address right after is never refused."""
 
     daemon_threads = True
     allow_reuse_address = True
@@ -342,13 +329,8 @@ class StoreServer(ThreadingHTTPServer):
     address = "127.0.0.1"
 
     def __init__(self, port, state):
-        super().__init__((self.address, port), StoreHandler, bind_and_activate=False)
         self.state = state
-        try:
-            self.server_bind()
-        except OSError:
-            self.server_close()
-            raise
+        super().__init__((self.address, port), StoreHandler)
 
     def handle_error(self, request, client_address):
         # Clients that give up mid-reply (tests closing sessions) are normal.
@@ -363,23 +345,8 @@ class Ipv6StoreServer(StoreServer):
     address = "::1"
 
 
-def start_listening(listener, delay, stopping=None):
-    """Serves on a thread from `delay` seconds on, unless `stopping` is set first.
-
-    Without a delay the listener listens before this returns, so that a
-    client told the address right after is never refused."""
-    stopping = stopping or threading.Event()
-    if delay <= 0:
-        listener.server_activate()
-
-    def run():
-        if delay > 0:
-            if stopping.wait(delay):
-                return
-            listener.server_activate()
-        listener.serve_forever()
-
-    threading.Thread(target=run, daemon=True).start()
+def start_serving(listener):
+    threading.Thread(target=listener.serve_forever, daemon=True).start()
 
 
 def write_text(path, text):
@@ -399,13 +366,12 @@ def serve(args, ready=None):
     # Serving threads are daemons: the process ends with the main thread.
     stopping = threading.Event()
     signal.signal(signal.SIGTERM, lambda *unused: stopping.set())
-    start_listening(server, args.listen_after, stopping)
+    start_serving(server)
     try:
-        start_listening(Ipv6StoreServer(server.server_address[1], state), args.listen_after, stopping)
+        start_serving(Ipv6StoreServer(server.server_address[1], state))
     except OSError:
         pass  # no IPv6 loopback here
-    # The address is announced only once the listeners listen (or, with
-    # --listen-after, once they are bound and will listen later).
+    # The address is announced only once the listeners listen.
     write_text(args.address_file, address + "\n")
     print("store server listening on %s" % address, flush=True)
     if certificate is not None:
@@ -473,8 +439,6 @@ def main():
     parser.add_argument("--pin-file", help="write the certificate's public key pin here")
     parser.add_argument("--engine-file", action="append", help="an engine build an update offers")
     parser.add_argument("--pages", help="a folder of .html files served as /pages/NAME")
-    parser.add_argument("--listen-after", type=float, default=0.0, metavar="SECONDS",
-                        help="refuse connections for this long after start")
     parser.add_argument("--log", help="append every request line to this file")
     parser.add_argument("--daemon", action="store_true", help="serve in the background")
     parser.add_argument("--pid-file", help="process id of the background server")
