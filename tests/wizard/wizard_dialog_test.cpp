@@ -59,10 +59,8 @@ TEST(WizardFrame, TheAboutBoxBehindTheZoneIconSizingAndHiding) {
                       [](ui::WindowHandle box) { EXPECT_EQ(ControlText(box, 211), TheEngineModuleInfo().modulePath); }),
               "About Orvella Engine");
     // Off the icon, without control, or the affiliation page of no publisher.
-    const std::pair<int32_t, uintptr_t> missed[] = {{20, control},
-                                                   {0, control},
-                                                   {5, ui::kMouseLeftButton | ui::kMouseShift},
-                                                   {5, control | ui::kMouseShift}};
+    const std::pair<int32_t, uintptr_t> missed[] = {
+        {20, control}, {0, control}, {5, ui::kMouseLeftButton | ui::kMouseShift}, {5, control | ui::kMouseShift}};
     for (const auto& [dx, keys] : missed) EXPECT_EQ(clickAt(dx, keys), "<none>") << dx << " " << keys;
 
     // The affiliation page shows the web store address saved for the
