@@ -163,7 +163,15 @@ Status NamedValueStore::Set(const char* name, std::string& value) {
             std::memcpy(_buffer + _current.valueAt, value.data(), value.size());
             return 0;
         }
+        // The new value goes to the end, as a new entry would. It is appended
+        // before the old entry is removed, so a buffer that cannot grow keeps
+        // the old value instead of losing it.
+        const Entry old = _current;
+        const Status status = Append(TextOrEmpty(name), value);
+        if (status != 0) return status;
+        _current = old;
         RemoveCurrent();
+        return 0;
     }
     return Append(TextOrEmpty(name), value);
 }

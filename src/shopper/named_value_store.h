@@ -42,7 +42,7 @@ public:
     // returns and blanks; then every "\" becomes "/") and stores it under
     // `name`: over the old value when that has the same length, else as a new
     // entry at the end in place of the old one. ZUN_E_BUFFER_GROW when the
-    // buffer cannot grow; the store is then as before, minus the old entry.
+    // buffer cannot grow; the store is then unchanged.
     Status Set(const char* name, std::string& value);
     // Removes the first matching entry.
     void Remove(const char* name);

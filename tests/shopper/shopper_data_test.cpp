@@ -98,7 +98,7 @@ Bytes Content(NamedValueStore& store) {
 
 // Bytes that fail the checksum or run past their end leave the old content;
 // a zero checksum is not checked. A buffer that cannot grow keeps the other
-// entries: a value of a new length is removed before it is appended.
+// entries and the old value of the one being changed.
 TEST(NamedValueStore, RefusedLoadsAndAFailedGrowKeepTheOldContent) {
     NamedValueStore store;
     std::string last = "Lee", longer = "Annabel";
@@ -118,7 +118,9 @@ TEST(NamedValueStore, RefusedLoadsAndAFailedGrowKeepTheOldContent) {
     heap::FailNextAllocations(1);
     EXPECT_EQ(store.Set("firstName", longer), ZUN_E_BUFFER_GROW);
     heap::FailNextAllocations(0);
-    EXPECT_EQ(Content(store), Serialised({{"lastName", "Lee"}}));
+    EXPECT_EQ(Content(store), Serialised({{"firstName", "Eve"}, {"lastName", "Lee"}}));
+    ASSERT_EQ(store.Set("firstName", longer), 0u);
+    EXPECT_EQ(Content(store), Serialised({{"lastName", "Lee"}, {"firstName", "Annabel"}}));
 }
 
 // The twenty names the engine saves, in their order.
