@@ -30,10 +30,6 @@ GatewayRecord UnservedRecord() {
     return record;
 }
 
-ZunStatus CallDirectly(IZunNV* zunNV, GatewayRecord& record) {
-    return static_cast<ZunStatus>(zunNV->CoStoreGateway(AsBytes(record)));
-}
-
 // A failure of the method arrives from Invoke as an exception whose scode carries it.
 ZunStatus CallThroughDispatch(IDispatch* dispatch, GatewayRecord& record) {
     VARIANT argument;
@@ -65,7 +61,7 @@ TEST(ComObject, CallsInTheCallersApartmentDirectlyAndThroughDispatch) {
             ComRef<IZunNV> zunNV;
             ASSERT_EQ(server.CreateZunNV(zunNV.Out()), S_OK);
             GatewayRecord direct = UnservedRecord(), dispatched = UnservedRecord();
-            EXPECT_EQ(CallDirectly(zunNV.Get(), direct), ZUN_E_INVALID_REQUEST);
+            EXPECT_EQ(ZunStatus(zunNV->CoStoreGateway(AsBytes(direct))), ZUN_E_INVALID_REQUEST);
             EXPECT_EQ(CallThroughDispatch(zunNV.Get(), dispatched), ZUN_E_INVALID_REQUEST);
             EXPECT_STREQ(direct.updateFilePath, "");
             EXPECT_STREQ(dispatched.updateFilePath, "");
@@ -104,7 +100,7 @@ TEST(ComObject, AMultithreadedApartmentCallsThroughTheModulesProxy) {
         GatewayRecord record = UnservedRecord();
         const std::unique_ptr<void, decltype(&RemoveVectoredExceptionHandler)> tracing(
             AddVectoredExceptionHandler(1, CollectTrace), RemoveVectoredExceptionHandler);
-        EXPECT_EQ(CallDirectly(zunNV.Get(), record), ZUN_E_INVALID_REQUEST);
+        EXPECT_EQ(ZunStatus(zunNV->CoStoreGateway(AsBytes(record))), ZUN_E_INVALID_REQUEST);
         EXPECT_EQ(CallThroughDispatch(zunNV.Get(), record), ZUN_E_INVALID_REQUEST);
         EXPECT_STREQ(record.updateFilePath, "stale");
         std::lock_guard<std::mutex> lock(gTraceLock);
@@ -217,8 +213,7 @@ TEST(ComRegistration, Regsvr32WritesTheServersKeysAndRemovesExactlyThose) {
 
     ASSERT_EQ(RunRegsvr32("/u"), 0);
     for (const std::string& key : kServerKeys) EXPECT_FALSE(ClassesKeyExists(key)) << key;
-    EXPECT_TRUE(ClassesKeyExists("AppID"));
-    EXPECT_TRUE(ClassesKeyExists("CLSID"));
+    for (const char* root : {"AppID", "CLSID"}) EXPECT_TRUE(ClassesKeyExists(root)) << root;
     EXPECT_EQ(RunRegsvr32("/u"), 0) << "unregistering what is gone";
     ASSERT_EQ(RunRegsvr32(""), 0);
     ExpectServerRegistered();

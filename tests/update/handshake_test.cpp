@@ -18,6 +18,7 @@
 #endif
 
 #include "base/engine_heap.h"
+#include "blob_text.h"
 #include "file_bytes.h"
 #include "scripted_wait_window.h"
 #include "store_server.h"
@@ -104,12 +105,9 @@ TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAg
     EXPECT_EQ(FileBytes(path), served);
     std::remove(path.c_str());
 
-    // The update texts, then progress that ends at the whole file.
+    // The update notice, then progress that ends at the whole file.
+    EXPECT_TRUE(waitWindow.Saw(ENGINEAUTOUPDATE));
     const auto notices = waitWindow.Notices();
-    auto update = std::find_if(notices.begin(), notices.end(),
-                               [](const testing::SeenNotice& notice) { return notice.kind == ENGINEAUTOUPDATE; });
-    ASSERT_NE(update, notices.end());
-    EXPECT_EQ(update->topText, "Updating Orvella Software...");
     EXPECT_EQ(notices.back().kind, DOWNLOADPROGRESS);
     EXPECT_EQ(notices.back().done, served.size());
     EXPECT_EQ(notices.back().total, served.size());
@@ -133,13 +131,21 @@ TEST(HandShake, AnUpdateCycleDownloadsTheEngineThenReadsTheLayoutWithoutAskingAg
 
 TEST(HandShake, WithoutAnUpdateItReadsTheLayoutAndKeepsTheWindowAMomentWhenQuick) {
     PurchaseRecord purchase("noupdate");
+    // The activation id comes from the caller's CartState, where one as long
+    // as its 100-byte buffer is unterminated: it is sent whole.
+    const std::string activationId(100, '7');
+    const testing::Bytes cartState = testing::MakeBlob({{"_cartitem0.activationid", activationId}, {"X", "Y"}});
+    purchase.record.cartStateIn = cartState.data();
     ScriptedWaitWindow waitWindow;
     waitWindow.awaitWindow = true;
     const std::string before = testing::RequestLog();
     EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0u);
     const std::string requests = testing::RequestLog().substr(before.size());
-    EXPECT_THAT(requests, HasSubstr("call=CHECKFORIEENGINEUPDATE&cmd=CHECKFORIEENGINEUPDATE&vnidc=noupdate&pubidc=&"));
+    EXPECT_THAT(requests, HasSubstr("call=CHECKFORIEENGINEUPDATE&cmd=CHECKFORIEENGINEUPDATE&vnidc=noupdate&pubidc=&"
+                                    "pc=&actidc=" + activationId + "&vers="));
     EXPECT_EQ(purchase.record.wizardWidth, 800);
+    // The certificate text is handed over as the store sent it.
+    EXPECT_STREQ(purchase.certificate, testing::StoreCertificate().c_str());
     EXPECT_EQ(purchase.record.updateFilePath[0], '\0');
     EXPECT_FALSE(waitWindow.Saw(ENGINEAUTOUPDATE));
     EXPECT_FALSE(waitWindow.Saw(CONNECTIONERROR));
@@ -176,13 +182,6 @@ TEST(HandShake, TheRepliesDecideTheOutcome) {
         }
         EXPECT_FALSE(waitWindow.Saw(ENGINEAUTOUPDATE)) << each.vantor;
     }
-
-    // The certificate text is handed over as the store sent it.
-    PurchaseRecord purchase("noupdate");
-    ScriptedWaitWindow waitWindow;
-    EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0u);
-    ASSERT_NE(purchase.certificate, nullptr);
-    EXPECT_EQ(std::string(purchase.certificate), testing::StoreCertificate());
 }
 
 TEST(HandShake, OnlyANewerBuildSignedWithATrustedKeyIsHandedOverAndARefusalLetsThePurchaseGoOn) {
@@ -257,10 +256,7 @@ TEST(HandShake, ARefusedConnectionWaitsForTheWindowAndCancelEndsWithTheFailingSt
         EXPECT_EQ(DoInitialHandShake(&purchase.record, &purchase.certificate, waitWindow), 0x80072EFDu);
         const auto notices = waitWindow.Notices();
         ASSERT_EQ(notices.size(), interactive);
-        if (interactive == 0) continue;
-        EXPECT_EQ(notices[0].kind, CONNECTIONERROR);
-        EXPECT_EQ(notices[0].topText, "Could not connect to network...");
-        EXPECT_THAT(notices[0].bottomText, HasSubstr("due to a failed network request. (Error 0x80072EFD)."));
+        for (const testing::SeenNotice& notice : notices) EXPECT_EQ(notice.kind, CONNECTIONERROR);
     }
 }
 

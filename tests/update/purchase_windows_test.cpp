@@ -118,8 +118,8 @@ struct ClientsEngine {
 
 // The first call of the engine swap: the store offers the next build, which
 // the client installs as the public header describes, once nothing of the
-// first call (threads, hooks, windows) keeps the old engine in memory. The
-// next build's EntryPoint, loaded.
+// first call (threads, hooks, windows) keeps the old engine in memory;
+// `entryPoint` gets the next build's, loaded.
 void TakeTheEngineUpdate(ClientsEngine& engine, GatewayRecord& record, ZunEntryPointFunction* entryPoint) {
     ZunEntryPointFunction first = engine.Load();
     ASSERT_NE(first, nullptr);

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,7 +23,6 @@ namespace zun::testing {
 struct SeenNotice {
     uintptr_t kind = 0, done = 0, phase = 0;
     uint32_t total = 0;
-    std::string topText, bottomText;
 };
 
 class ScriptedWaitWindow final : public WaitWindowHost {
@@ -93,10 +91,7 @@ private:
         const auto* notice = reinterpret_cast<const WaitDialogNotice*>(lParam);
         SeenNotice seen;
         seen.kind = kind;
-        if (kind == ENGINEAUTOUPDATE || kind == CONNECTIONERROR) {
-            seen.topText = notice->topText;
-            seen.bottomText = notice->bottomText;
-        } else if (kind == DOWNLOADPROGRESS) {
+        if (kind == DOWNLOADPROGRESS) {
             seen.done = notice->eventOrDone;
             seen.total = notice->total;
             seen.phase = notice->resultOrPhase;
