@@ -118,7 +118,6 @@ TEST_F(PurchaseCall, PlainAndCheckForUpdatePurchasesHandTheInvoiceStateBack) {
         const char* vantor = plain ? "buyer" : "buyer-nocertificate";
         record.vantorID = vantor;
         record.skuRefNum = "ZUN-PRO-1";
-        record.tc = "TC-9";
         // A caller's old block is freed whatever comes back.
         record.cartStateOut = static_cast<unsigned char*>(heap::Allocate(64));
         testing::TraceCapture trace;
