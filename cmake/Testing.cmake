@@ -36,13 +36,14 @@ endfunction()
 # (tools/store_server) in the background and stop it again as the setup and
 # cleanup of FIXTURE. It listens on a loopback port that was free when the
 # build was configured; PORT_VAR receives it. Further arguments go to the
-# server.
+# server. The port lies below the system's ephemeral range, so that no
+# outgoing connection of the tests (or of anything else) can hold it by chance
+# when the server starts.
 function(zun_add_store_server name fixture port_var)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   set(server ${PROJECT_SOURCE_DIR}/tools/store_server/store_server.py)
   execute_process(
-    COMMAND ${Python3_EXECUTABLE} -c
-            "import socket; s = socket.socket(); s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])"
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/cmake/listen_port.py
     OUTPUT_VARIABLE port OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
   set(pid ${CMAKE_CURRENT_BINARY_DIR}/${name}.pid)
   add_test(NAME ${name}.start
