@@ -89,6 +89,7 @@ TEST(CartState, ABrokenTextIsRefusedAndNeverReadAsValues) {
     // length tells that they were never sent.
     CartState longer;
     EXPECT_EQ(longer.SetCartState(changed(0, 0x28 + 4).c_str()), ZUN_E_INVALID_CARTSTATE);
+    EXPECT_FALSE(longer.IsValid());
     EXPECT_EQ(longer.SetCartState(changed(0, 0x28 + 4, 4).c_str()), 0u);
 
     // A refused text leaves the object as it was.

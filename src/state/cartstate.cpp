@@ -102,10 +102,13 @@ Status CartState::SetCartState(const char* text) {
 
     // The zeros behind a text that ends early leave an XOR checksum as it
     // is, so a header that claims more bytes than the text holds would pass
-    // it; a genuine blob always brings its whole length.
+    // it; a genuine blob always brings its whole length. The bytes are
+    // cleared so that the refused text is not taken for a valid CartState.
     if (decoded < _header.totalLength) {
         ZUN_TRACE("ZUN_E: CartState::SetCartState(): total length %u, but the text holds %zu bytes.",
                   _header.totalLength, decoded);
+        std::memset(_blob, 0, _capacity);
+        LoadHeaderFromBlob();
         ZUN_TRACE("ZUN: Epilog CartState::SetCartState()");
         return ZUN_E_INVALID_CARTSTATE;
     }
