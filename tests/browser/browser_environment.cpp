@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 
-
 namespace zun::testing {
 namespace {
 

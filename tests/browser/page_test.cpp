@@ -52,6 +52,13 @@ platform::dom::ElementRef Find(const std::string& expression) {
 
 platform::dom::ElementRef ById(const char* id) { return Find(std::string("document.getElementById('") + id + "')"); }
 
+// Whether a script expression of the shown page names an element.
+bool PageHas(const char* expression) {
+    bool found = false;
+    TheBrowser().Do([&] { found = Find(expression) != nullptr; });
+    return found;
+}
+
 int PageCount() {
     int pages = 0;
     TheBrowser().Do([&] { pages = TheBrowser().Browser().PageCount(); });
@@ -160,17 +167,12 @@ TEST(EmbeddedPages, TheWaitPageLoadsWithItsImageAndUnknownNamesAreNotFound) {
     EXPECT_THAT(NavigationUrls(TheBrowser().TakeEvents()),
                 ::testing::ElementsAre("BeforeNavigate2 " + url, "DocumentComplete " + url));
     // The relative image came from the module too; what the page shows is WaitPage's.
-    TheBrowser().Do([] {
-        EXPECT_NE(Find("(i => i.complete && i.naturalWidth === 48 ? i : null)(document.images[0])"), nullptr);
-    });
+    EXPECT_TRUE(PageHas("(i => i.complete && i.naturalWidth === 48 ? i : null)(document.images[0])"));
 
     // Neither an unknown name nor an address without one finds a page.
     for (const std::string& missing : {EmbeddedPageUrl("NOPE.HTM"), std::string("res://nothing")}) {
         ASSERT_TRUE(TheBrowser().Open(missing));
-        TheBrowser().Do([&] {
-            EXPECT_NE(Find("document.body.innerText.trim() === '404 Not Found' ? document.body : null"), nullptr)
-                << missing;
-        });
+        EXPECT_TRUE(PageHas("document.body.innerText.trim() === '404 Not Found' ? document.body : null")) << missing;
     }
 }
 
